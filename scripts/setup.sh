@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test, fuzz and benchmark.
+# Idempotent: when everything is already installed it only asks dpkg and returns.
+set -euo pipefail
+
+packages=(
+  # native toolchain and build
+  build-essential cmake ninja-build pkg-config git clang clang-format libclang-rt-14-dev
+  # Windows cross toolchains (posix thread model: std::mutex and GoogleTest need it) and resources
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  # running Windows programs: wine, a virtual display, input and screenshots, fonts with the metrics of Arial etc.
+  wine64 fonts-wine fonts-liberation fonts-liberation2 xvfb xauth xdotool x11-apps imagemagick util-linux procps
+  # test and benchmark frameworks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # compound files, reference JPEG codec, authoring tool libraries
+  libgsf-1-dev libturbojpeg0-dev libjpeg-turbo-progs libtomlplusplus-dev libcli11-dev nlohmann-json3-dev libpng-dev
+  # scripts
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
