@@ -6,6 +6,10 @@ if(WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR
       python3 ${LUMAFOLIO_SCRIPTS}/wineharness.py run --root ${LUMAFOLIO_WINE_ROOT} --)
   set(LUMAFOLIO_GTEST GTest::gtest_main)
+  # Header-only libraries from Debian (nlohmann/json) for the Windows programs: copied into the
+  # build tree alone, since adding all of /usr/include to a cross compiler would mix in Linux headers.
+  set(LUMAFOLIO_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
+  file(COPY /usr/include/nlohmann DESTINATION ${LUMAFOLIO_HOST_HEADERS})
   if(NOT TARGET GTest::gtest_main)
     add_library(GTest::gtest_main ALIAS gtest_main)
     add_library(GTest::gmock ALIAS gmock)

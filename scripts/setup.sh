@@ -13,7 +13,7 @@ packages=(
   # test and benchmark frameworks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # compound files, reference JPEG codec, authoring tool libraries
-  libgsf-1-dev libturbojpeg0-dev libjpeg-turbo-progs libtomlplusplus-dev libcli11-dev nlohmann-json3-dev libpng-dev
+  libgsf-1-dev libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs libtomlplusplus-dev libcli11-dev nlohmann-json3-dev libpng-dev
   # scripts
   python3
 )

@@ -226,9 +226,11 @@ TEST_F(FilmReader, FilmPathFolderBecomesTheFilmsOwnFolder) {
   FilmItem other = Picture("200");
   other.mediaFolder = "lumafoliofilmpath";  // only the exact text is replaced
   // A backslash path, as the player gives it; on Linux the backslash is part of a file name.
-  path_ = dir_.path().string() + "\\Film.flm";
+  const std::string folder = (dir_.path() / "films").string();
+  std::filesystem::create_directories(folder);
+  path_ = folder + "\\Film.flm";
   EXPECT_TRUE(Read(Root({Link(1, item), Link(2, other)})));
-  EXPECT_EQ(film_.GetItem(1).mediaFolder, dir_.path().string());
+  EXPECT_EQ(film_.GetItem(1).mediaFolder, folder);
   EXPECT_EQ(film_.GetItem(2).mediaFolder, "lumafoliofilmpath");
 }
 

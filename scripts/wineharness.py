@@ -1,0 +1,560 @@
+#!/usr/bin/env python3
+"""Run Windows programs under wine64 for the tests, each run in its own prefix, display and server.
+
+Command line (CMake's CMAKE_CROSSCOMPILING_EMULATOR, so CTest runs every Windows test through it):
+
+    python3 scripts/wineharness.py run --root BUILD/wine [--screen 1024x768x24] [--timeout 600] -- PROGRAM [ARGS...]
+    python3 scripts/wineharness.py prepare --root BUILD/wine     # build the template prefix ahead of time
+
+`run` passes PROGRAM's stdout, stderr and exit status through. When the time limit expires it kills
+the program, says so on stderr and exits with 124; on SIGTERM/SIGINT/SIGHUP it cleans up and exits
+with 128 + signal number.
+
+Python, for end-to-end tests of whole programs:
+
+    from wineharness import WineSession
+    with WineSession(root) as s:
+        s.start(exe, ["C:\\\\films\\\\a.film"])
+        window = s.wait_window("Lumafolio", timeout=30)
+        s.key("Escape", window=window)
+        s.screenshot("/tmp/shot.png"); load_image("/tmp/shot.png").pixel(10, 10)
+        assert s.wait_exit(timeout=30) == 0
+
+Layout under ROOT: `template/` is a prefix made once (wineboot -i, fonts with the metrics of the
+usual Windows faces, GDI Direct3D so video in child windows is not black); `slot-N/` are copies of
+it. A run takes the first slot whose `slot-N.lock` it can flock without waiting and holds it to the
+end, so parallel runs never share a prefix, a wineserver or an X display. Slots are reused: what a
+run leaves in its prefix (files, registry) is there for the next run of that slot unless it asks
+for `fresh=True`.
+
+Every wine process gets WINEPREFIX, DISPLAY and TMPDIR from the session: wine finds its server
+through TMPDIR, so a program given another TMPDIR would start a second server on the same prefix.
+"""
+import argparse
+import fcntl
+import os
+import re
+import select
+import shutil
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+WINE = "/usr/lib/wine/wine64"
+# The real server binary, not the /usr/lib/wine/wineserver script, so that the pid we hold is the server's.
+WINESERVER = "/usr/lib/wine/wineserver64"
+DEFAULT_SCREEN = "1024x768x24"
+MAX_SLOTS = 8
+FONT_REPLACEMENTS = {"Arial": "Liberation Sans", "Times New Roman": "Liberation Serif",
+                     "Courier New": "Liberation Mono"}
+TIMEOUT_EXIT = 124
+DEVNULL = subprocess.DEVNULL
+
+
+class HarnessError(RuntimeError):
+    pass
+
+
+class WineTimeout(HarnessError, TimeoutError):
+    pass
+
+
+class Interrupted(BaseException):
+    """Raised in the main thread when a termination signal arrives, so that `with` blocks clean up."""
+
+    def __init__(self, signum):
+        super().__init__(f"signal {signum}")
+        self.signum = signum
+
+
+_cleanups_running = 0
+
+
+def _on_signal(signum, _frame):
+    if _cleanups_running == 0:  # never interrupt a cleanup half way: that is what leaks processes
+        raise Interrupted(signum)
+
+
+def install_signal_handlers():
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(sig, _on_signal)
+
+
+def _wait(proc, timeout):
+    """Waits for a child and reaps it; kills it if it is still there after `timeout` seconds."""
+    try:
+        return proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        return proc.wait()
+
+
+def _lock_owner(path):
+    """The pid holding a POSIX write lock on `path` (that is how wineserver marks itself), or None."""
+    try:
+        with open(path, "rb") as f:
+            # struct flock on x86-64 Linux: l_type, l_whence, l_start, l_len, l_pid, padding.
+            query = struct.pack("hhqqixxxx", fcntl.F_WRLCK, os.SEEK_SET, 0, 0, 0)
+            l_type, _, _, _, pid = struct.unpack("hhqqixxxx", fcntl.fcntl(f, fcntl.F_GETLK, query))
+    except OSError:
+        return None
+    return None if l_type == fcntl.F_UNLCK else pid
+
+
+class _Guard:
+    """A watchdog child that stops our wineserver and Xvfb if this process dies without doing so.
+
+    CTest 3.25 kills a test that runs past its TIMEOUT with SIGKILL, which no handler sees; a
+    wineserver killed without `wineserver -k` also leaves its clients (services.exe...) running
+    for ever. The guard reads the pids to watch from a pipe; EOF before "done" means we died."""
+
+    def __init__(self, env):
+        read_end, write_end = os.pipe()
+        self.proc = subprocess.Popen([sys.executable, os.path.abspath(__file__), "guard"], stdin=read_end,
+                                     stdout=DEVNULL, stderr=DEVNULL, env=env, start_new_session=True)
+        os.close(read_end)
+        self.pipe = os.fdopen(write_end, "w", buffering=1)
+
+    def watch(self, name, pid):
+        self.pipe.write(f"{name} {pid}\n")
+
+    def release(self):
+        self.pipe.write("done\n")
+        self.pipe.close()
+        _wait(self.proc, 10)
+
+
+def _guard_main():
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    signal.signal(signal.SIGHUP, signal.SIG_IGN)
+    watched = []
+    for line in sys.stdin:
+        name, _, pid = line.strip().partition(" ")
+        if name == "done":
+            return 0
+        watched.append((name, int(pid)))
+    subprocess.run([WINESERVER, "-k"], stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL, timeout=10)
+    time.sleep(1)
+    for name, pid in watched:
+        try:
+            if name in Path(f"/proc/{pid}/cmdline").read_text(errors="replace"):  # not a reused pid
+                os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
+    return 1
+
+
+def _server_dir(env):
+    """Where the wineserver of env's prefix keeps its lock and socket: a directory named in
+    WINEPREFIX/wineserver (relative to TMPDIR), then one per prefix device and inode."""
+    prefix = Path(env["WINEPREFIX"])
+    try:
+        name, st = (prefix / "wineserver").read_text().strip(), prefix.stat()
+    except OSError:
+        return None
+    return Path(env["TMPDIR"], name, f"server-{st.st_dev:x}-{st.st_ino:x}")
+
+
+class _Server:
+    """A wineserver that we start and stop ourselves, so that no server outlives its run."""
+
+    def __init__(self, env, guard, persistent, timeout=30):
+        self.env = env
+        server_dir = _server_dir(env)
+        if server_dir and _lock_owner(server_dir / "lock"):
+            # A server left behind by a run that could not clean up: it would make ours exit at once.
+            subprocess.run([WINESERVER, "-k"], env=env, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL, timeout=20)
+        args = [WINESERVER, "-f"] + (["-p"] if persistent else [])
+        self.proc = subprocess.Popen(args, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL, env=env)
+        guard.watch("wineserver", self.proc.pid)
+        deadline = time.monotonic() + timeout
+        while True:  # ready once it holds its lock and has made its socket
+            if self.proc.poll() is not None:
+                raise HarnessError(f"wineserver for {env['WINEPREFIX']} exited at once with {self.proc.returncode}")
+            server_dir = _server_dir(env)
+            if server_dir and _lock_owner(server_dir / "lock") == self.proc.pid and (server_dir / "socket").exists():
+                return
+            if time.monotonic() > deadline:
+                raise HarnessError(f"wineserver for {env['WINEPREFIX']} not ready after {timeout} s")
+            time.sleep(0.02)
+
+    def stop(self, kill_clients=True):
+        if kill_clients and self.proc.poll() is None:
+            subprocess.run([WINESERVER, "-k"], env=self.env, stdin=DEVNULL, stdout=DEVNULL,
+                           stderr=DEVNULL, timeout=20)
+        _wait(self.proc, 20)
+
+
+def _wine(env, args, timeout, **kwargs):
+    """Runs a wine helper command (wineboot, reg, cmd) to completion with all fds away from our caller."""
+    kwargs.setdefault("stdout", DEVNULL)
+    kwargs.setdefault("stderr", DEVNULL)
+    return subprocess.run([WINE] + list(args), env=env, stdin=DEVNULL, timeout=timeout,
+                          start_new_session=True, **kwargs)
+
+
+def _base_env(prefix, display=None):
+    env = dict(os.environ)
+    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", TMPDIR=os.environ.get("TMPDIR", "/tmp"))
+    env.setdefault("WINEDLLOVERRIDES", "winemenubuilder.exe=d")  # no desktop entries in $HOME
+    env.pop("DISPLAY", None)
+    if display:
+        env["DISPLAY"] = display
+    return env
+
+
+def _flock(path, blocking, timeout=600):
+    f = open(path, "a")
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            return f
+        except BlockingIOError:
+            if not blocking or time.monotonic() > deadline:
+                f.close()
+                return None
+            time.sleep(0.2)
+
+
+def ensure_template(root, timeout=600):
+    """Creates ROOT/template once, under a lock, and returns its path."""
+    root = Path(root)
+    root.mkdir(parents=True, exist_ok=True)
+    template, ready = root / "template", root / "template.ready"
+    if ready.exists():
+        return template
+    lock = _flock(root / "template.lock", blocking=True, timeout=timeout)
+    if lock is None:
+        raise HarnessError(f"{root}/template.lock still held after {timeout} s")
+    with lock:
+        if ready.exists():
+            return template
+        shutil.rmtree(template, ignore_errors=True)
+        template.mkdir()
+        env = _base_env(template)
+        guard = _Guard(env)
+        server = _Server(env, guard, persistent=False)
+        try:
+            _wine(env, ["wineboot", "-i"], timeout)
+            fonts = template / "drive_c/windows/Fonts"
+            for font in Path("/usr/share/wine/fonts").iterdir():
+                shutil.copy2(font, fonts)
+            for face, replacement in FONT_REPLACEMENTS.items():
+                _wine(env, ["reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v", face,
+                            "/d", replacement, "/f"], 60, check=True)
+            _wine(env, ["reg", "add", r"HKCU\Software\Wine\Direct3D", "/v", "renderer", "/d", "gdi", "/f"],
+                  60, check=True)
+            # The registry reaches user.reg/system.reg only when the server exits of its own accord.
+            subprocess.run([WINESERVER, "-w"], env=env, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL,
+                           timeout=60)
+            server.stop(kill_clients=False)
+        except BaseException:
+            server.stop()
+            guard.release()
+            shutil.rmtree(template, ignore_errors=True)
+            raise
+        guard.release()
+        ready.touch()
+    return template
+
+
+def to_linux(prefix, windows_path):
+    """Maps C:\\users\\... to its Linux path through PREFIX/dosdevices, matching existing names case-blind."""
+    m = re.match(r"^([A-Za-z]):[\\/]*(.*)$", windows_path)
+    if not m:
+        raise ValueError(f"not an absolute Windows path: {windows_path}")
+    path = (Path(prefix) / "dosdevices" / f"{m.group(1).lower()}:").resolve()
+    for part in filter(None, re.split(r"[\\/]+", m.group(2))):
+        if not (path / part).exists() and path.is_dir():
+            part = next((p.name for p in path.iterdir() if p.name.lower() == part.lower()), part)
+        path = path / part
+    return path
+
+
+def to_windows(prefix, linux_path):
+    """The Windows path a wine program sees for a Linux path: C:\\ inside the prefix, Z:\\ elsewhere."""
+    path, drive_c = Path(linux_path).resolve(), (Path(prefix) / "drive_c").resolve()
+    if path == drive_c or drive_c in path.parents:
+        return "C:\\" + "\\".join(path.relative_to(drive_c).parts)
+    return "Z:" + str(path).replace("/", "\\")
+
+
+class Image:
+    """An RGB picture read through ImageMagick's PPM output: `pixel(x, y)` -> (r, g, b)."""
+
+    def __init__(self, path):
+        # /usr/bin/convert by its full path: a wrapper of the same name may come first in PATH.
+        ppm = subprocess.run(["/usr/bin/convert", str(path), "-depth", "8", "ppm:-"], check=True,
+                             capture_output=True, timeout=60).stdout
+        fields = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", ppm)
+        if not fields or fields.group(3) != b"255":
+            raise HarnessError(f"{path}: unexpected PPM header")
+        self.width, self.height = int(fields.group(1)), int(fields.group(2))
+        self.data = ppm[fields.end():]
+
+    def pixel(self, x, y):
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            raise IndexError(f"({x}, {y}) outside {self.width}x{self.height}")
+        i = 3 * (y * self.width + x)
+        return tuple(self.data[i:i + 3])
+
+
+def load_image(path):
+    return Image(path)
+
+
+class WineSession:
+    """One slot: its prefix, an Xvfb display, a wineserver and (after `start`) one program."""
+
+    def __init__(self, root, screen=DEFAULT_SCREEN, fresh=False, start_timeout=600):
+        self.root, self.screen, self.fresh, self.start_timeout = Path(root), screen, fresh, start_timeout
+        self.proc = None
+        self.window = None
+        self.slot = self.prefix = self.display = self.env = None
+        self.pids = {}
+        self._lock = self._guard = self._xvfb = self._server = None
+
+    def __enter__(self):
+        try:
+            self._open()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def _open(self):
+        deadline = time.monotonic() + self.start_timeout
+        template = ensure_template(self.root, self.start_timeout)
+        while self._lock is None:
+            for n in range(MAX_SLOTS):
+                self._lock = _flock(self.root / f"slot-{n}.lock", blocking=False)
+                if self._lock:
+                    self.slot = n
+                    break
+            else:
+                if time.monotonic() > deadline:
+                    raise HarnessError(f"all {MAX_SLOTS} slots under {self.root} busy for {self.start_timeout} s")
+                time.sleep(0.25)
+        self.prefix = self.root / f"slot-{self.slot}"
+        if self.fresh:
+            shutil.rmtree(self.prefix, ignore_errors=True)
+        if not self.prefix.exists():
+            partial = self.root / f"slot-{self.slot}.partial"
+            shutil.rmtree(partial, ignore_errors=True)
+            subprocess.run(["cp", "-a", str(template), str(partial)], check=True, timeout=600)
+            partial.rename(self.prefix)
+        self._guard = _Guard(_base_env(self.prefix))
+        # Xvfb before the wineserver: a server started without its display makes every later
+        # CreateWindow fail. -displayfd lets Xvfb pick a free display number without races.
+        read_end, write_end = os.pipe()
+        with open(self.root / f"slot-{self.slot}.xvfb.log", "wb") as log:
+            self._xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen,
+                                           "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
+                                          stdin=DEVNULL, stdout=log, stderr=log)
+        os.close(write_end)
+        self.pids["Xvfb"] = self._xvfb.pid
+        self._guard.watch("Xvfb", self._xvfb.pid)
+        with os.fdopen(read_end, "rb") as f:
+            number = b""
+            while not number.endswith(b"\n"):
+                if not select.select([f], [], [], max(0.0, deadline - time.monotonic()))[0]:
+                    raise HarnessError("Xvfb did not report a display in time")
+                chunk = os.read(f.fileno(), 16)
+                if not chunk:
+                    raise HarnessError(f"Xvfb failed: see {self.root}/slot-{self.slot}.xvfb.log")
+                number += chunk
+        self.display = f":{int(number)}"
+        self.env = _base_env(self.prefix, self.display)
+        self._server = _Server(self.env, self._guard, persistent=True)
+        self.pids["wineserver"] = self._server.proc.pid
+        # wineboot starts services.exe, explorer.exe...: in a session of their own and with all
+        # fds on /dev/null, so that none of them holds the caller's (CTest's) output pipe.
+        _wine(self.env, ["wineboot"], max(1.0, deadline - time.monotonic()))
+
+    def close(self):
+        global _cleanups_running
+        _cleanups_running += 1
+        try:
+            if self.proc is not None and self.proc.poll() is None:
+                self.proc.kill()
+                _wait(self.proc, 10)
+            if self._server is not None:
+                self._server.stop()
+                self._server = None
+            if self._xvfb is not None:
+                self._xvfb.terminate()
+                _wait(self._xvfb, 10)
+                self._xvfb = None
+            if self._guard is not None:
+                self._guard.release()
+                self._guard = None
+            if self._lock is not None:
+                self._lock.close()
+                self._lock = None
+        finally:
+            _cleanups_running -= 1
+
+    # Programs
+
+    def _child_env(self, env):
+        merged = dict(self.env)
+        merged.update(env or {})
+        for name in ("WINEPREFIX", "DISPLAY", "TMPDIR"):
+            merged[name] = self.env[name]
+        return merged
+
+    def start(self, program, args=(), cwd=None, env=None, stdout=None, stderr=None):
+        """Starts PROGRAM (a Linux path to an .exe, or a name wine finds) with ARGS; returns the Popen."""
+        if self.proc is not None and self.proc.poll() is None:
+            raise HarnessError("a program is already running in this session")
+        self.proc = subprocess.Popen([WINE, str(program)] + [str(a) for a in args], cwd=cwd,
+                                     env=self._child_env(env), stdin=DEVNULL, stdout=stdout, stderr=stderr)
+        return self.proc
+
+    def wait_exit(self, timeout):
+        """The program's exit status; kills it and raises WineTimeout if it runs longer than TIMEOUT."""
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            raise WineTimeout(f"{self.proc.args[1]} still running after {timeout} s: killed") from None
+
+    def run_wine(self, args, timeout=60, check=True, env=None):
+        """Runs a wine command (e.g. ["reg", "add", ...]) in this prefix; returns the CompletedProcess."""
+        return subprocess.run([WINE] + [str(a) for a in args], env=self._child_env(env), stdin=DEVNULL,
+                              capture_output=True, text=True, errors="replace", timeout=timeout, check=check)
+
+    # Paths
+
+    def windows_path(self, linux_path):
+        return to_windows(self.prefix, linux_path)
+
+    def linux_path(self, windows_path):
+        return to_linux(self.prefix, windows_path)
+
+    def windows_temp_dir(self):
+        """%TEMP% of the wine user as a Linux path (wine 8: C:\\users\\<user>\\Temp), read from user.reg."""
+        text = (self.prefix / "user.reg").read_text(errors="replace")
+        section = re.search(r"^\[Environment\][^\n]*\n(.*?)(?:\n\n|\Z)", text, re.M | re.S)
+        value = section and re.search(r'^"TEMP"="(.*)"$', section.group(1), re.M)
+        if not value:
+            raise HarnessError(f"no TEMP in {self.prefix}/user.reg")
+        return self.linux_path(value.group(1).replace("\\\\", "\\"))
+
+    # X display: there is no window manager, so focus follows the pointer.
+
+    def xdotool(self, *args, check=True, timeout=10):
+        return subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, stdin=DEVNULL,
+                              capture_output=True, text=True, timeout=timeout, check=check)
+
+    def find_windows(self, title):
+        """Ids of the mapped X windows named exactly TITLE."""
+        pattern = "^" + re.sub(r"([.\[\]{}()\\*+?^$|])", r"\\\1", title) + "$"  # POSIX ERE, which xdotool uses
+        found = self.xdotool("search", "--onlyvisible", "--name", pattern, check=False)
+        ids = [int(w) for w in found.stdout.split()]
+        return [w for w in ids if self.xdotool("getwindowname", w, check=False).stdout.rstrip("\n") == title]
+
+    def wait_window(self, title, timeout=30):
+        deadline = time.monotonic() + timeout
+        while True:
+            ids = self.find_windows(title)
+            if ids:
+                self.window = ids[0]
+                return self.window
+            if self.proc is not None and self.proc.poll() is not None:
+                raise HarnessError(f"program exited with {self.proc.returncode} before showing {title!r}")
+            if time.monotonic() > deadline:
+                raise WineTimeout(f"no window {title!r} after {timeout} s")
+            time.sleep(0.05)
+
+    def window_geometry(self, window=None):
+        """(x, y, width, height) of WINDOW (default: the last one waited for) on the screen."""
+        if (window or self.window) is None:
+            raise HarnessError("no window: call wait_window first or pass window=")
+        out = self.xdotool("getwindowgeometry", "--shell", window or self.window).stdout
+        values = dict(line.split("=", 1) for line in out.split())
+        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def _point(self, x, y, window):
+        if window is None:
+            return x, y
+        wx, wy, _, _ = self.window_geometry(window)
+        return wx + x, wy + y
+
+    def key(self, *keys, window=None, delay_ms=50):
+        """Types xdotool key names (e.g. "Escape", "ctrl+o") into WINDOW (default: the last waited for)."""
+        x, y, w, h = self.window_geometry(window or self.window)
+        self.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        self.xdotool("key", "--delay", delay_ms, *keys)
+
+    def click(self, x, y, button=1, window=None):
+        """Clicks at screen (x, y), or at (x, y) inside WINDOW when one is given."""
+        x, y = self._point(x, y, window)
+        self.xdotool("mousemove", "--sync", x, y, "click", button)
+
+    def double_click(self, x, y, button=1, window=None):
+        x, y = self._point(x, y, window)
+        self.xdotool("mousemove", "--sync", x, y, "click", "--repeat", 2, "--delay", 80, button)
+
+    def screenshot(self, path):
+        """Saves the whole screen (the root window) as PNG and returns the path."""
+        subprocess.run(["import", "-window", "root", str(path)], env=self.env, stdin=DEVNULL, check=True,
+                       capture_output=True, timeout=60)
+        return path
+
+
+def run(root, command, screen=DEFAULT_SCREEN, timeout=600):
+    """The `run` command: returns the exit status for the shell."""
+    started = time.monotonic()
+    try:
+        with WineSession(root, screen=screen, start_timeout=timeout) as s:
+            proc = subprocess.Popen([WINE] + command, env=s.env)  # stdin, stdout, stderr: ours
+            s.proc = proc
+            try:
+                code = proc.wait(max(1.0, timeout - (time.monotonic() - started)))
+            except subprocess.TimeoutExpired:
+                print(f"wineharness: {command[0]} still running after {timeout} s: killed", file=sys.stderr)
+                return TIMEOUT_EXIT
+        return code if code >= 0 else 128 - code
+    except Interrupted as e:
+        print(f"wineharness: stopped by signal {e.signum}", file=sys.stderr)
+        return 128 + e.signum
+    except (HarnessError, OSError, subprocess.SubprocessError) as e:
+        print(f"wineharness: {e}", file=sys.stderr)
+        return 125
+
+
+def main(argv):
+    if argv[:1] == ["guard"]:
+        return _guard_main()
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    sub = parser.add_subparsers(dest="action", required=True)
+    run_parser = sub.add_parser("run", help="run PROGRAM under wine64 in a free slot")
+    run_parser.add_argument("--root", required=True, help="directory for the prefixes and locks")
+    run_parser.add_argument("--screen", default=DEFAULT_SCREEN, help="Xvfb screen, WxHxDEPTH")
+    run_parser.add_argument("--timeout", type=float, default=600, help="seconds before the program is killed")
+    run_parser.add_argument("command", nargs=argparse.REMAINDER, help="-- PROGRAM [ARGS...]")
+    prepare_parser = sub.add_parser("prepare", help="create the template prefix now")
+    prepare_parser.add_argument("--root", required=True)
+    args = parser.parse_args(argv)
+    install_signal_handlers()
+    if args.action == "prepare":
+        ensure_template(args.root)
+        return 0
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    if not command:
+        parser.error("run: no PROGRAM given")
+    return run(args.root, command, args.screen, args.timeout)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

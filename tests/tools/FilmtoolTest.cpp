@@ -1,0 +1,400 @@
+// filmtool end to end, in-process: a described film is built into a player program, inspected
+// and extracted again; programs and films that would mislead the player or the extraction are
+// refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "TestJpegs.h"
+#include "app/PlayerPayload.h"
+#include "app/SafeMediaName.h"
+#include "app/SizeCodedName.h"
+#include "film/CompoundTree.h"
+#include "film/FilmDocument.h"
+#include "film/FilmTree.h"
+#include "tools/filmtool/Cli.h"
+#include "tools/filmtool/JpegRewrite.h"
+#include "tools/filmtool/MediaNames.h"
+
+namespace lumafolio {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+struct ToolRun {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+ToolRun Filmtool(std::vector<std::string> args) {
+  args.insert(args.begin(), "filmtool");
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  std::ostringstream out;
+  std::ostringstream err;
+  ToolRun run;
+  run.status = RunFilmtool(static_cast<int>(argv.size()), argv.data(), out, err);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, int64_t offset, int64_t size) {
+  return {bytes.begin() + offset, bytes.begin() + offset + size};
+}
+
+std::set<std::string> Keys(const Json& object) {
+  std::set<std::string> keys;
+  for (const auto& [key, value] : object.items()) keys.insert(key);
+  return keys;
+}
+
+std::vector<uint8_t> Noise(size_t size, uint8_t seed) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(seed + i * 131 + (i >> 7));
+  return bytes;
+}
+
+class FilmtoolRoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir_.path() / "pictures");
+    test::JpegSpec small;
+    test::JpegSpec other;
+    other.width = 64;
+    other.height = 40;
+    other.lumaH = other.lumaV = 1;
+    test::JpegSpec progressive;
+    progressive.width = 40;
+    progressive.height = 30;
+    progressive.progressive = true;
+    Source("pictures/one.jpg", test::MakeJpeg(small));
+    Source("pictures/two two.jpg", test::MakeJpeg(other));
+    Source("pictures/progressive.jpg", test::MakeJpeg(progressive));
+    Source("poster.jpg", test::MakeJpeg(other));
+    Source("end.jpg", test::MakeJpeg(small));
+    Source("clip.avi", Noise(3000, 1));
+    Source("theme.mid", Noise(777, 2));
+    Source("deck.pps", Noise(1234, 3));
+    Source("player.exe", Noise(5000, 4));
+    const std::string description = R"(
+[film]
+loop = false
+play_mode = "manual"
+
+[[item]]
+file = "pictures/one.jpg"
+transition = "cut"
+steps = 10
+duration = 4
+music = "theme.mid"
+
+[[item.caption]]
+text = """
+Hello
+Café €"""
+effect = "whirl"
+left = 12
+top = -3
+colour = "#102030"
+alignment = "centre"
+shadow = true
+font = { face = "Arial", height = -75, weight = 700, underline = true }
+
+[[item.caption]]
+text = "second"
+
+[[item]]
+type = "video"
+file = "clip.avi"
+poster = "poster.jpg"
+end_picture = "end.jpg"
+music = "Track07.cda"
+
+[[item]]
+type = "powerpoint"
+file = "deck.pps"
+music_mode = "stop"
+
+[[item]]
+file = "pictures/two two.jpg"
+
+[[item]]
+file = "pictures/progressive.jpg"
+
+[[item]]
+file = "pictures/one.jpg"
+)";
+    Source("film.toml", {description.begin(), description.end()});
+  }
+
+  void Source(const std::string& name, const std::vector<uint8_t>& bytes) {
+    test::WriteBytes(dir_.File(name), bytes);
+  }
+  std::vector<uint8_t> Bytes(const std::string& name) const {
+    return test::ReadBytes(dir_.File(name));
+  }
+
+  test::TempDir dir_;
+};
+
+TEST_F(FilmtoolRoundTrip, BuildInspectExtract) {
+  const std::string show = dir_.File("show.exe");
+  const ToolRun build =
+      Filmtool({"build", dir_.File("film.toml"), "-o", show, "--player", dir_.File("player.exe")});
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_NE(build.out.find("progressive.jpg: progressive; rewritten as baseline"),
+            std::string::npos);
+  const std::vector<uint8_t> program = test::ReadBytes(show);
+  EXPECT_EQ(Slice(program, 0, 5000), Bytes("player.exe"));
+
+  const ToolRun inspect = Filmtool({"inspect", show, "--json"});
+  ASSERT_EQ(inspect.status, 0) << inspect.err;
+  const Json json = Json::parse(inspect.out);
+
+  // The keys other programs rely on, exactly.
+  EXPECT_EQ(Keys(json),
+            (std::set<std::string>{"read_ok", "loop", "play_mode", "items", "payload"}));
+  EXPECT_EQ(json["read_ok"], true);
+  EXPECT_EQ(json["loop"], 0);
+  EXPECT_EQ(json["play_mode"], kPlayManual);
+  const Json& items = json["items"];
+  ASSERT_EQ(items.size(), 6u);
+  EXPECT_EQ(Keys(items[0]),
+            (std::set<std::string>{"position", "type", "media_file", "media_folder", "poster_image",
+                                   "end_picture", "music_file", "image_width", "image_height",
+                                   "duration_seconds", "transition_effect", "transition_steps",
+                                   "music_mode", "captions"}));
+  const Json& caption = items[0]["captions"][0];
+  EXPECT_EQ(Keys(caption),
+            (std::set<std::string>{"position", "text_effect", "text", "left", "top", "font",
+                                   "text_colour", "line_spacing", "alignment", "shadow"}));
+  EXPECT_EQ(Keys(caption["font"]),
+            (std::set<std::string>{"height", "width", "escapement", "orientation", "weight",
+                                   "italic", "underline", "strike_out", "charset", "out_precision",
+                                   "clip_precision", "quality", "pitch_and_family", "face"}));
+
+  EXPECT_EQ(items[0]["type"], kItemPicture);
+  EXPECT_EQ(items[0]["image_width"], 48);
+  EXPECT_EQ(items[0]["image_height"], 32);
+  EXPECT_EQ(items[0]["duration_seconds"], 4);
+  EXPECT_EQ(items[0]["transition_effect"], 24);
+  EXPECT_EQ(items[0]["transition_steps"], 10);
+  EXPECT_EQ(items[0]["music_mode"], kMusicFile);
+  EXPECT_EQ(caption["text"], "Hello\r\nCaf\u00E9 \u20AC");
+  EXPECT_EQ(caption["text_effect"], 18);
+  EXPECT_EQ(caption["top"], -3);
+  EXPECT_EQ(caption["text_colour"], 0x302010);
+  EXPECT_EQ(caption["alignment"], 1);
+  EXPECT_EQ(caption["font"]["face"], "Arial");
+  EXPECT_EQ(caption["font"]["underline"], 1);
+  EXPECT_EQ(items[0]["captions"][1]["position"], 2);
+
+  EXPECT_EQ(items[1]["type"], kItemVideo);
+  EXPECT_EQ(items[1]["image_width"], 64);  // from the poster
+  EXPECT_EQ(items[1]["music_mode"], kMusicCdTrack);
+  EXPECT_EQ(items[1]["music_file"], "Track07.cda");
+  EXPECT_EQ(items[2]["type"], kItemPowerPoint);
+  EXPECT_EQ(items[2]["music_file"], "0");
+  EXPECT_EQ(items[5]["media_file"] != items[0]["media_file"], true);  // one source, two names
+
+  // The payload: markers right behind the player, files back to back to the end of the program.
+  const Json& payload = json["payload"];
+  EXPECT_EQ(Keys(payload),
+            (std::set<std::string>{"film_start", "media_start", "film_size", "media"}));
+  EXPECT_EQ(payload["film_start"], 5000 + kFilmMarkerSize);
+  EXPECT_EQ(payload["media_start"].get<int64_t>(), payload["film_start"].get<int64_t>() +
+                                                       payload["film_size"].get<int64_t>() +
+                                                       static_cast<int64_t>(kMediaMarkerSize));
+  const Json& media = payload["media"];
+  const std::vector<std::pair<int, std::string>> expected = {
+      {1, "media_file"}, {1, "music_file"},  {2, "poster_image"},
+      {2, "media_file"}, {2, "end_picture"}, {3, "media_file"},
+      {4, "media_file"}, {5, "media_file"},  {6, "media_file"}};
+  ASSERT_EQ(media.size(), expected.size());
+  int64_t offset = payload["media_start"];
+  std::set<std::string> names;
+  for (size_t i = 0; i < media.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(Keys(media[i]), (std::set<std::string>{"item", "field", "name", "offset", "size"}));
+    EXPECT_EQ(media[i]["item"], expected[i].first);
+    EXPECT_EQ(media[i]["field"], expected[i].second);
+    EXPECT_EQ(media[i]["offset"], offset);
+    const std::string name = media[i]["name"];
+    EXPECT_EQ(SizeFromCodedName(name), media[i]["size"].get<int64_t>());
+    EXPECT_TRUE(IsSafeRelativeName(name)) << name;
+    EXPECT_TRUE(names.insert(name).second) << name;
+    offset += media[i]["size"].get<int64_t>();
+  }
+  EXPECT_EQ(offset, static_cast<int64_t>(program.size()));
+  EXPECT_EQ(fs::path(media[3]["name"].get<std::string>()).extension(), ".avi");
+  EXPECT_EQ(fs::path(media[1]["name"].get<std::string>()).extension(), ".mid");
+
+  // Extraction gives back every source byte for byte; the progressive picture as its rewrite.
+  const fs::path out = dir_.path() / "out";
+  const ToolRun extract = Filmtool({"extract", show, "-d", out.string()});
+  ASSERT_EQ(extract.status, 0) << extract.err;
+  auto extracted = [&](size_t i) {
+    return test::ReadBytes((out / media[i]["name"].get<std::string>()).string());
+  };
+  const std::vector<std::string> sources = {
+      "pictures/one.jpg", "theme.mid", "poster.jpg",          "clip.avi",
+      "end.jpg",          "deck.pps",  "pictures/two two.jpg"};
+  for (size_t i = 0; i < sources.size(); ++i) EXPECT_EQ(extracted(i), Bytes(sources[i])) << i;
+  EXPECT_EQ(extracted(7), RewriteAsBaseline(Bytes("pictures/progressive.jpg")));
+  EXPECT_EQ(extracted(8), Bytes("pictures/one.jpg"));
+  EXPECT_EQ(test::ReadBytes((out / "Film.flm").string()),
+            Slice(program, payload["film_start"], payload["film_size"]));
+
+  // The extracted film file reads as the same film.
+  const ToolRun bare = Filmtool({"inspect", (out / "Film.flm").string(), "--json"});
+  ASSERT_EQ(bare.status, 0) << bare.err;
+  Json withoutPayload = json;
+  withoutPayload.erase("payload");
+  EXPECT_EQ(Json::parse(bare.out), withoutPayload);
+
+  const ToolRun listing = Filmtool({"inspect", show});
+  ASSERT_EQ(listing.status, 0) << listing.err;
+  EXPECT_NE(listing.out.find("Hello / Caf\u00E9 \u20AC"), std::string::npos) << listing.out;
+}
+
+TEST_F(FilmtoolRoundTrip, PlayersHoldingAMarkerAreRefused) {
+  for (const bool film : {true, false}) {
+    std::vector<uint8_t> player = Noise(100, 5);
+    if (film) {
+      const auto marker = FilmMarker();
+      player.insert(player.begin() + 50, marker.begin(), marker.end());
+    } else {
+      const auto marker = MediaMarker();
+      player.insert(player.end(), marker.begin(), marker.end());
+    }
+    Source("marked.exe", player);
+    const ToolRun build = Filmtool({"build", dir_.File("film.toml"), "-o", dir_.File("show.exe"),
+                                    "--player", dir_.File("marked.exe")});
+    EXPECT_NE(build.status, 0);
+    EXPECT_NE(build.err.find("marker"), std::string::npos) << build.err;
+    EXPECT_FALSE(fs::exists(dir_.File("show.exe")));
+  }
+  // A built program is no bare player either.
+  ASSERT_EQ(Filmtool({"build", dir_.File("film.toml"), "-o", dir_.File("show.exe"), "--player",
+                      dir_.File("player.exe")})
+                .status,
+            0);
+  EXPECT_NE(Filmtool({"build", dir_.File("film.toml"), "-o", dir_.File("again.exe"), "--player",
+                      dir_.File("show.exe")})
+                .status,
+            0);
+  EXPECT_FALSE(fs::exists(dir_.File("again.exe")));
+}
+
+// A player program assembled by hand around a film that names its media as given.
+class HandMadeProgram : public ::testing::Test {
+ protected:
+  std::string Make(const std::vector<std::string>& names, size_t mediaBytes) {
+    FilmDocument film;
+    for (const std::string& name : names) {
+      FilmItem item;
+      item.itemType = kItemVideo;
+      item.mediaFile = name;
+      film.AddItem(item);
+    }
+    const std::string filmPath = dir_.File("made.flm");
+    std::string error;
+    EXPECT_TRUE(WriteCompoundFile(MakeFilmTree(film), filmPath, error)) << error;
+    std::vector<uint8_t> program = {'M', 'Z'};
+    const auto filmMarker = FilmMarker();
+    const auto mediaMarker = MediaMarker();
+    program.insert(program.end(), filmMarker.begin(), filmMarker.end());
+    const std::vector<uint8_t> filmBytes = test::ReadBytes(filmPath);
+    program.insert(program.end(), filmBytes.begin(), filmBytes.end());
+    program.insert(program.end(), mediaMarker.begin(), mediaMarker.end());
+    const std::vector<uint8_t> media = Noise(mediaBytes, 9);
+    program.insert(program.end(), media.begin(), media.end());
+    const std::string path = dir_.File("made.exe");
+    test::WriteBytes(path, program);
+    return path;
+  }
+
+  test::TempDir dir_;
+};
+
+TEST_F(HandMadeProgram, ExtractRefusesNamesThatLeaveTheFolder) {
+  const fs::path out = dir_.path() / "box" / "out";
+  for (const std::string hostile :
+       {"..\\..\\10.jpg", "../10.jpg", "sub/../../10.jpg", "/tmp/10.jpg", "\\10.jpg", "C:\\10.jpg",
+        "c:10.jpg", ". .\\10.jpg"}) {
+    SCOPED_TRACE(hostile);
+    const std::string program = Make({"5-fine.avi", hostile}, 15);
+    const ToolRun run = Filmtool({"extract", program, "-d", out.string()});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("refusing the media name"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(out)) << "something was written";
+    EXPECT_FALSE(fs::exists(dir_.path() / "10.jpg"));
+  }
+}
+
+TEST_F(HandMadeProgram, ExtractWritesFoldersAndRefusesShortPayloads) {
+  const fs::path out = dir_.path() / "out";
+  const std::string program = Make({"3-a.avi", "sub\\4-b.avi", "deeper/5-c.avi"}, 12);
+  const ToolRun run = Filmtool({"extract", program, "-d", out.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(test::ReadBytes((out / "3-a.avi").string()), Slice(Noise(12, 9), 0, 3));
+  EXPECT_EQ(test::ReadBytes((out / "sub" / "4-b.avi").string()), Slice(Noise(12, 9), 3, 4));
+  EXPECT_EQ(test::ReadBytes((out / "deeper" / "5-c.avi").string()), Slice(Noise(12, 9), 7, 5));
+
+  const fs::path none = dir_.path() / "none";
+  const std::string shortProgram = Make({"3-a.avi", "100-b.avi"}, 50);
+  const ToolRun refused = Filmtool({"extract", shortProgram, "-d", none.string()});
+  EXPECT_NE(refused.status, 0);
+  EXPECT_NE(refused.err.find("runs past the end"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(none));
+
+  // Inspection still lists such a program, and marks the entry.
+  const ToolRun listing = Filmtool({"inspect", shortProgram});
+  EXPECT_EQ(listing.status, 0) << listing.err;
+  EXPECT_NE(listing.out.find("runs past the end"), std::string::npos);
+}
+
+TEST(FilmtoolCommandLine, HelpAndUsageErrors) {
+  for (const char* command : {"build", "inspect", "extract"}) {
+    const ToolRun help = Filmtool({command, "--help"});
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_NE(help.out.find("Usage"), std::string::npos) << command;
+  }
+  EXPECT_NE(Filmtool({}).status, 0);
+  EXPECT_NE(Filmtool({"play"}).status, 0);
+  EXPECT_NE(Filmtool({"extract", "x.exe"}).status, 0);  // no -d
+
+  test::TempDir dir;
+  test::WriteBytes(dir.File("plain.bin"), Noise(200, 7));
+  const ToolRun notAFilm = Filmtool({"inspect", dir.File("plain.bin")});
+  EXPECT_NE(notAFilm.status, 0);
+  EXPECT_NE(notAFilm.err.find("neither a film file nor a player program"), std::string::npos);
+}
+
+TEST(MediaNames, CarryTheSizeAndStayUniqueAndSafe) {
+  MediaNamer namer;
+  EXPECT_EQ(namer.Name(23725, "Photos/Harbour at dusk.JPG"), "23725-Harbour_at_dusk.JPG");
+  EXPECT_EQ(namer.Name(23725, "other/harbour AT dusk.jpg"), "23725-harbour_AT_dusk-2.jpg");
+  EXPECT_EQ(namer.Name(10, "2019.mid"), "10-2019.mid");
+  EXPECT_EQ(namer.Name(10, "\xC3\xA9t\xC3\xA9.wav"), "10-t.wav");  // non-ASCII dropped
+  EXPECT_EQ(namer.Name(7, "..."), "7");
+  EXPECT_EQ(namer.Name(7, "odd.ext-ension"), "7-odd");
+  const std::string longName = namer.Name(5, std::string(300, 'n') + ".avi");
+  EXPECT_LT(longName.size(), 50u);
+  for (const std::string& name : {longName, namer.Name(123, "a b/c d.pps")}) {
+    EXPECT_GT(SizeFromCodedName(name), 0);
+    EXPECT_TRUE(IsSafeRelativeName(name));
+  }
+}
+
+}  // namespace
+}  // namespace lumafolio

@@ -1,0 +1,181 @@
+#include "tools/filmtool/BuildCommand.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include "app/PlayerPayload.h"
+#include "film/CompoundTree.h"
+#include "film/FilmDocument.h"
+#include "film/FilmRecords.h"
+#include "film/FilmTree.h"
+#include "tools/filmtool/Description.h"
+#include "tools/filmtool/JpegRewrite.h"
+#include "tools/filmtool/MediaNames.h"
+#include "tools/filmtool/PayloadWriter.h"
+#include "tools/filmtool/TempFiles.h"
+
+namespace lumafolio {
+namespace {
+
+class FilmBuilder {
+ public:
+  FilmBuilder(const FilmDescription& description, std::ostream& log)
+      : description_(description), log_(log) {}
+
+  // Gathers every payload file in the player's order (poster, media file, end picture, music)
+  // and fills the film with the names that carry their sizes.
+  void Gather(FilmDocument& film) {
+    film.SetLoopFlag(description_.loop ? 1 : 0);
+    film.SetPlayMode(description_.playMode);
+    for (const DescribedItem& described : description_.items) {
+      FilmItem item;
+      item.itemType = described.type;
+      item.durationSeconds = described.durationSeconds;
+      item.transitionEffect = described.transitionEffect;
+      item.transitionSteps = described.transitionSteps;
+      item.musicMode = described.musicMode;
+      item.musicFile = "0";  // what films hold when an item has no music
+      if (described.poster) {
+        const PlayerPicture poster = Picture(*described.poster);
+        item.posterImage = Add(*described.poster, poster.bytes, kPathFieldWidth);
+        item.imageWidth = poster.width;
+        item.imageHeight = poster.height;
+      }
+      if (described.type == kItemPicture) {
+        const PlayerPicture picture = Picture(described.file);
+        item.mediaFile = Add(described.file, picture.bytes, kMediaFileWidth);
+        item.imageWidth = picture.width;
+        item.imageHeight = picture.height;
+      } else {
+        item.mediaFile = Add(described.file, {}, kMediaFileWidth);
+      }
+      if (described.endPicture) {
+        const PlayerPicture end = Picture(*described.endPicture);
+        item.endPicture = Add(*described.endPicture, end.bytes, kPathFieldWidth);
+      }
+      if (described.music) item.musicFile = Add(*described.music, {}, kPathFieldWidth);
+      if (described.musicMode == kMusicCdTrack) item.musicFile = described.cdTrack;
+      const int32_t position = film.AddItem(item);
+      for (const DescribedCaption& caption : described.captions) {
+        film.AddCaption(position, caption.caption);
+      }
+    }
+  }
+
+  const std::vector<PayloadFile>& media() const { return media_; }
+
+  // The media marker text in a caption would end the player's search inside the film.
+  void CheckCaptionsForMarker() const {
+    const auto marker = MediaMarker();
+    for (const DescribedItem& item : description_.items) {
+      for (const DescribedCaption& caption : item.captions) {
+        const std::string& text = caption.caption.text;
+        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()),
+                                             text.size());
+        if (ContainsText(bytes, marker)) {
+          Fail(caption.line,
+               "the caption text holds the text that marks the media in a player "
+               "program; the player would stop its search there");
+        }
+      }
+    }
+  }
+
+ private:
+  [[noreturn]] void Fail(int line, const std::string& message) const {
+    throw DescriptionError(DescriptionMessage(description_.path, line, message));
+  }
+
+  void CheckRegularFile(const DescribedFile& file) const {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file.path, error)) {
+      Fail(file.line,
+           "cannot read " + file.written + ": " +
+               (std::filesystem::exists(file.path, error) ? "not a regular file" : "no such file"));
+    }
+  }
+
+  PlayerPicture Picture(const DescribedFile& file) const {
+    CheckRegularFile(file);
+    std::vector<uint8_t> bytes;
+    try {
+      bytes = ReadWholeFile(file.path);
+    } catch (const std::runtime_error& e) {
+      Fail(file.line, e.what());
+    }
+    try {
+      PlayerPicture picture = PreparePlayerPicture(std::move(bytes), file.written);
+      if (picture.rewritten) log_ << file.written << ": progressive; rewritten as baseline\n";
+      return picture;
+    } catch (const std::runtime_error& e) {
+      Fail(file.line, e.what());
+    }
+  }
+
+  // Adds a payload file and returns its name in the film. Pictures come as checked bytes;
+  // other files are copied from disk when the program is written.
+  std::string Add(const DescribedFile& file, std::vector<uint8_t> bytes, size_t fieldWidth) {
+    PayloadFile payload;
+    if (bytes.empty()) {
+      CheckRegularFile(file);
+      std::error_code error;
+      payload.path = file.path;
+      payload.size = static_cast<int64_t>(std::filesystem::file_size(file.path, error));
+      if (error) Fail(file.line, "cannot read " + file.written + ": " + error.message());
+    } else {
+      payload.size = static_cast<int64_t>(bytes.size());
+      payload.bytes = std::move(bytes);
+    }
+    // A file of size 0 would carry size 0 in its name, which means "no file" to the player.
+    if (payload.size == 0) Fail(file.line, file.written + " is empty");
+    payload.name = namer_.Name(payload.size, file.written);
+    if (payload.name.size() >= fieldWidth) {
+      Fail(file.line, "the film's name for " + file.written + " is too long");
+    }
+    media_.push_back(std::move(payload));
+    return media_.back().name;
+  }
+
+  const FilmDescription& description_;
+  std::ostream& log_;
+  MediaNamer namer_;
+  std::vector<PayloadFile> media_;
+};
+
+std::vector<uint8_t> FilmFileBytes(const FilmDocument& film) {
+  TempDirectory temporary;
+  const std::filesystem::path path = temporary.path() / "Film.flm";
+  std::string error;
+  if (!WriteCompoundFile(MakeFilmTree(film), path.string(), error)) {
+    throw std::runtime_error("cannot write the film file: " + error);
+  }
+  return ReadWholeFile(path);
+}
+
+}  // namespace
+
+void BuildFilm(const BuildOptions& options, std::ostream& log) {
+  const FilmDescription description = ReadDescription(options.description);
+  if (options.player.empty()) {
+    throw std::runtime_error("no player program given: pass --player PLAYER.exe");
+  }
+  const std::vector<uint8_t> player = ReadWholeFile(options.player);
+
+  FilmDocument film;
+  FilmBuilder builder(description, log);
+  builder.CheckCaptionsForMarker();
+  builder.Gather(film);
+  const std::vector<uint8_t> filmBytes = FilmFileBytes(film);
+  WritePlayerProgram(options.output, player, options.player, filmBytes, builder.media());
+
+  int64_t mediaBytes = 0;
+  for (const PayloadFile& file : builder.media()) mediaBytes += file.size;
+  log << "wrote " << options.output << ": " << film.ItemCount() << " item"
+      << (film.ItemCount() == 1 ? "" : "s") << ", film file " << filmBytes.size() << " bytes, "
+      << builder.media().size() << " media file" << (builder.media().size() == 1 ? "" : "s")
+      << " of " << mediaBytes << " bytes\n";
+}
+
+}  // namespace lumafolio

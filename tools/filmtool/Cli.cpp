@@ -1,0 +1,91 @@
+#include "tools/filmtool/Cli.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "tools/filmtool/BuildCommand.h"
+#include "tools/filmtool/ExtractCommand.h"
+#include "tools/filmtool/InspectCommand.h"
+
+namespace lumafolio {
+namespace {
+
+// The player program a film is appended to when --player is not given: $LUMAFOLIO_PLAYER, else
+// the one this build was configured with (FILMTOOL_DEFAULT_PLAYER), else none.
+std::string DefaultPlayer() {
+  if (const char* player = std::getenv("LUMAFOLIO_PLAYER"); player && *player) return player;
+#ifdef FILMTOOL_DEFAULT_PLAYER
+  return FILMTOOL_DEFAULT_PLAYER;
+#else
+  return {};
+#endif
+}
+
+}  // namespace
+
+int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CLI::App app{"filmtool: authors and inspects Lumafolio films and player programs"};
+  app.name("filmtool");
+  app.require_subcommand(1);
+
+  BuildOptions build;
+  CLI::App* buildCommand = app.add_subcommand(
+      "build",
+      "Builds a player program from a film description (TOML): the player followed by "
+      "the film and its media files");
+  buildCommand->add_option("description", build.description, "The film description (.toml)")
+      ->required();
+  buildCommand->add_option("-o,--output", build.output, "The player program to write")->required();
+  buildCommand->add_option("--player", build.player,
+                           "The bare player program to append the film to (default: "
+                           "$LUMAFOLIO_PLAYER, or the one this build was configured with)");
+
+  std::string inspectPath;
+  bool json = false;
+  CLI::App* inspectCommand =
+      app.add_subcommand("inspect", "Lists the film of a player program or film file");
+  inspectCommand->add_option("file", inspectPath, "A player program or a film file")->required();
+  inspectCommand->add_flag("--json", json, "Print the film as JSON");
+
+  std::string extractPath;
+  std::string extractFolder;
+  CLI::App* extractCommand = app.add_subcommand(
+      "extract",
+      "Writes the film file (Film.flm) and the media files of a player program into "
+      "a folder");
+  extractCommand->add_option("file", extractPath, "A player program or a film file")->required();
+  extractCommand->add_option("-d,--directory", extractFolder, "The folder to write into")
+      ->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e, out, err);
+  }
+
+  try {
+    if (*buildCommand) {
+      if (build.player.empty()) build.player = DefaultPlayer();
+      if (build.player.empty()) {
+        err << "filmtool: no player program: pass --player PLAYER.exe (or set LUMAFOLIO_PLAYER)\n";
+        return 2;
+      }
+      BuildFilm(build, out);
+    } else if (*inspectCommand) {
+      if (!InspectFilm(inspectPath, json, out)) {
+        err << "filmtool: the film in " << inspectPath << " could not be read completely\n";
+        return 1;
+      }
+    } else if (*extractCommand) {
+      ExtractFilm(extractPath, extractFolder, out);
+    }
+  } catch (const std::exception& e) {
+    err << "filmtool: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace lumafolio

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "film/FilmDocument.h"
+
+namespace lumafolio {
+
+// A film as its author describes it in a small TOML file: the play settings, then the items in
+// play order, each naming its files by paths relative to the description. Every value is checked
+// here, so that whatever reaches the film fits its fixed-width fields and the player's ranges.
+//
+//   [film]
+//   loop = true                  # default true
+//   play_mode = "timed"          # "timed" (default) or "manual"
+//
+//   [[item]]
+//   type = "picture"             # "picture" (default), "video" or "powerpoint"
+//   file = "pictures/harbour.jpg"
+//   duration = 5                 # seconds on screen in timed mode
+//   transition = "fade"          # a name or an index 0..58; "random"
+//   steps = 23
+//   music = "music/theme.mid"    # a .mid or .wav file; or a CD track: 2 or "Track02.cda"
+//   music_mode = "file"          # "keep" (default without music), "stop", "cd", "file"
+//
+//   [[item.caption]]
+//   text = """Two lines
+//   of text"""                   # or an array of lines
+//   effect = "appear"            # a name or an index 0..27; "random"
+//   left = 40
+//   top = 480
+//   colour = "#FFD700"
+//   line_spacing = 100
+//   alignment = "centre"         # "left", "centre" ("center"), "right"
+//   shadow = true
+//   font = { face = "Arial", height = -60, weight = 700, italic = false }
+//
+// A video item names its film in `file`, its still in `poster` and, optionally, the picture that
+// stays once it has played in `end_picture`.
+
+// Every error is "DESCRIPTION:LINE: what is wrong".
+class DescriptionError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A file the description names: the path to open and where the description names it.
+struct DescribedFile {
+  std::string path;     // resolved against the description's folder
+  std::string written;  // as the description writes it, for messages
+  int line = 0;
+};
+
+struct DescribedCaption {
+  Caption caption;  // texts already in the film's code page, "\r\n" between lines
+  int line = 0;
+};
+
+struct DescribedItem {
+  int line = 0;
+  int32_t type = kItemPicture;
+  DescribedFile file;
+  std::optional<DescribedFile> poster;
+  std::optional<DescribedFile> endPicture;
+  std::optional<DescribedFile> music;  // a music file stored in the film
+  std::string cdTrack;                 // music mode "cd": the track's file name, stored as is
+  int cdTrackLine = 0;
+  int32_t durationSeconds = 3;
+  int32_t transitionEffect = 23;  // fade
+  int32_t transitionSteps = 23;
+  int32_t musicMode = kMusicKeep;
+  std::vector<DescribedCaption> captions;
+};
+
+struct FilmDescription {
+  std::string path;  // as given, for messages
+  bool loop = true;
+  int32_t playMode = kPlayTimed;
+  std::vector<DescribedItem> items;
+};
+
+// Reads and checks a description file. Throws DescriptionError.
+FilmDescription ReadDescription(const std::string& path);
+// The same from text, for a description at `path` (whose folder anchors relative paths).
+FilmDescription ParseDescription(const std::string& text, const std::string& path);
+
+// "DESCRIPTION:LINE: message", the form of every description error.
+std::string DescriptionMessage(const std::string& path, int line, const std::string& message);
+
+}  // namespace lumafolio

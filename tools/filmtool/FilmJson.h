@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "app/MediaLayout.h"
+#include "film/FilmDocument.h"
+
+namespace lumafolio {
+
+// The machine-readable form of a film, as `filmtool inspect --json` prints it. Any program that
+// reads films (on Linux through libgsf, on Windows through ole32) prints the same document for
+// the same film, so their outputs can be compared byte for byte. Texts are the film's bytes
+// decoded as Windows-1252; every number is a JSON number. Keys keep the order below.
+//
+// This file stays free of platform and codec libraries so that Windows programs can build it.
+
+// {"read_ok", "loop", "play_mode", "items": [...]}
+nlohmann::ordered_json FilmToJson(const FilmDocument& film, bool readOk);
+
+// {"film_start", "media_start", "film_size", "media": [{"item", "field", "name", "offset",
+// "size"}]}
+nlohmann::ordered_json PayloadToJson(int64_t filmStart, int64_t mediaStart, int64_t filmSize,
+                                     const std::vector<MediaEntry>& media);
+
+}  // namespace lumafolio

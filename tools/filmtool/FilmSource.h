@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/MediaLayout.h"
+#include "app/PlayerPayload.h"
+#include "film/FilmDocument.h"
+
+namespace lumafolio {
+
+// A film opened for inspection or extraction: either a player program that carries one in its
+// payload, or a bare film file.
+struct OpenedFilm {
+  std::string path;
+  int64_t fileSize = 0;
+  std::unique_ptr<FilmDocument> film = std::make_unique<FilmDocument>();
+  bool readOk = false;
+  std::optional<PayloadLocation> payload;  // only for a player program
+  std::vector<MediaEntry> media;           // where its payload files lie (player program)
+};
+
+// Reads the film the way the player does: a program's film bytes are copied to "Film.flm" in a
+// fresh temporary folder and read from there. Throws std::runtime_error when the file is neither
+// a compound file nor a program with both payload markers.
+OpenedFilm OpenFilm(const std::string& path);
+
+}  // namespace lumafolio

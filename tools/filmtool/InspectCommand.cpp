@@ -1,0 +1,153 @@
+#include "tools/filmtool/InspectCommand.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/MediaLayout.h"
+#include "tools/filmtool/Cp1252.h"
+#include "tools/filmtool/EffectNames.h"
+#include "tools/filmtool/FilmJson.h"
+#include "tools/filmtool/FilmSource.h"
+
+namespace lumafolio {
+namespace {
+
+std::string Format(const char* format, auto... values) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+std::string Quoted(const std::string& filmText) { return "\"" + Cp1252ToUtf8(filmText) + "\""; }
+
+std::string TypeName(int32_t type) {
+  switch (type) {
+    case kItemPicture:
+      return "picture";
+    case kItemVideo:
+      return "video";
+    case kItemPowerPoint:
+      return "powerpoint";
+  }
+  return "type " + std::to_string(type);
+}
+
+std::string MusicModeName(int32_t mode) {
+  switch (mode) {
+    case kMusicKeep:
+      return "keep";
+    case kMusicStop:
+      return "stop";
+    case kMusicCdTrack:
+      return "cd";
+    case kMusicFile:
+      return "file";
+  }
+  return "mode " + std::to_string(mode);
+}
+
+std::string EffectText(int32_t index, const char* name) {
+  return std::to_string(index) + (name ? std::string(" ") + name : std::string(" (unknown)"));
+}
+
+std::string AlignmentName(int32_t alignment) {
+  return alignment == 0 ? "left" : alignment == 2 ? "right" : "centre";
+}
+
+std::string CaptionText(const std::string& filmText) {
+  std::string text = Cp1252ToUtf8(filmText);
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
+  return "\"" + text + "\"";
+}
+
+void PrintCaption(const Caption& caption, std::ostream& out) {
+  const LogFontA& font = caption.font;
+  size_t faceLength = 0;
+  while (faceLength < font.faceName.size() && font.faceName[faceLength]) ++faceLength;
+  const uint32_t c = caption.textColour;
+  out << "      caption " << caption.position << ": " << CaptionText(caption.text) << "\n"
+      << "        effect " << EffectText(caption.textEffect, CaptionEffectName(caption.textEffect))
+      << ", at " << caption.left << "," << caption.top << ", "
+      << Format("#%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF) << ", "
+      << AlignmentName(caption.alignment) << ", line spacing " << caption.lineSpacing
+      << (caption.shadow ? ", shadow" : "") << "\n"
+      << "        font " << Quoted(std::string(font.faceName.data(), faceLength)) << " height "
+      << font.height << " weight " << font.weight << (font.italic ? " italic" : "")
+      << (font.underline ? " underline" : "") << (font.strikeOut ? " strike-out" : "")
+      << Format(" (charset %d, precision %d/%d, quality %d, pitch and family 0x%02X", font.charSet,
+                font.outPrecision, font.clipPrecision, font.quality, font.pitchAndFamily)
+      << (font.width || font.escapement || font.orientation
+              ? Format(", width %d, escapement %d, orientation %d", font.width, font.escapement,
+                       font.orientation)
+              : std::string())
+      << ")\n";
+}
+
+void PrintListing(const OpenedFilm& opened, std::ostream& out) {
+  const FilmDocument& film = *opened.film;
+  out << opened.path << ": ";
+  if (opened.payload) {
+    out << "player program of " << opened.fileSize << " bytes; film file at "
+        << opened.payload->filmStart << " (" << opened.payload->FilmSize() << " bytes), media from "
+        << opened.payload->mediaStart << "\n";
+  } else {
+    out << "film file of " << opened.fileSize << " bytes\n";
+  }
+  out << "loop " << (film.LoopFlag() ? "on" : "off") << ", "
+      << (film.PlayMode() == kPlayTimed    ? "timed play"
+          : film.PlayMode() == kPlayManual ? "manual play"
+                                           : "play mode")
+      << " (" << film.PlayMode() << "), " << film.ItemCount() << " item"
+      << (film.ItemCount() == 1 ? "" : "s")
+      << (opened.readOk ? "" : "; THE FILM COULD NOT BE READ COMPLETELY") << "\n\n";
+
+  out << Format("%4s  %-10s %-32s %9s %5s  %-22s %5s  %s\n", "#", "type", "media file", "picture",
+                "time", "transition", "steps", "music");
+  for (int32_t position = 1; position <= film.ItemCount(); ++position) {
+    const FilmItem item = film.GetItem(position);
+    const std::string size = Format("%dx%d", item.imageWidth, item.imageHeight);
+    const std::string transition =
+        EffectText(item.transitionEffect, TransitionName(item.transitionEffect));
+    out << Format("%4d  %-10s %-32s %9s %4ds  %-22s %5d  %s\n", item.position,
+                  TypeName(item.itemType).c_str(), Cp1252ToUtf8(item.mediaFile).c_str(),
+                  size.c_str(), item.durationSeconds, transition.c_str(), item.transitionSteps,
+                  MusicModeName(item.musicMode).c_str());
+    if (!item.mediaFolder.empty()) out << "      media folder " << Quoted(item.mediaFolder) << "\n";
+    if (!item.posterImage.empty()) out << "      poster " << Quoted(item.posterImage) << "\n";
+    if (!item.endPicture.empty()) out << "      end picture " << Quoted(item.endPicture) << "\n";
+    if (item.musicMode == kMusicCdTrack || item.musicMode == kMusicFile ||
+        (!item.musicFile.empty() && item.musicFile != "0")) {
+      out << "      music " << Quoted(item.musicFile) << "\n";
+    }
+    for (const Caption& caption : item.captions) PrintCaption(caption, out);
+  }
+
+  if (!opened.payload) return;
+  out << "\n" << Format("%4s  %-13s %12s %12s  %s\n", "item", "field", "offset", "size", "name");
+  for (const MediaEntry& entry : opened.media) {
+    const bool outside = entry.offset + entry.size > opened.fileSize;
+    out << Format("%4d  %-13s %12lld %12lld  %s%s\n", entry.item, MediaFieldName(entry.field),
+                  static_cast<long long>(entry.offset), static_cast<long long>(entry.size),
+                  Cp1252ToUtf8(entry.name).c_str(),
+                  outside ? "  (runs past the end of the file)" : "");
+  }
+}
+
+}  // namespace
+
+bool InspectFilm(const std::string& path, bool json, std::ostream& out) {
+  const OpenedFilm opened = OpenFilm(path);
+  if (json) {
+    nlohmann::ordered_json document = FilmToJson(*opened.film, opened.readOk);
+    if (opened.payload) {
+      document["payload"] = PayloadToJson(opened.payload->filmStart, opened.payload->mediaStart,
+                                          opened.payload->FilmSize(), opened.media);
+    }
+    out << document.dump(2) << "\n";
+  } else {
+    PrintListing(opened, out);
+  }
+  return opened.readOk;
+}
+
+}  // namespace lumafolio

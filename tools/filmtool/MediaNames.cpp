@@ -1,0 +1,61 @@
+#include "tools/filmtool/MediaNames.h"
+
+#include <filesystem>
+
+namespace lumafolio {
+namespace {
+
+constexpr size_t kMaxHint = 32;
+constexpr size_t kMaxExtension = 8;
+
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_';
+}
+
+// The original base name reduced to safe characters, runs of others becoming one '_'.
+std::string Hint(const std::string& stem) {
+  std::string hint;
+  for (const char c : stem) {
+    if (IsNameCharacter(c)) {
+      hint += c;
+    } else if (!hint.empty() && hint.back() != '_') {
+      hint += '_';
+    }
+    if (hint.size() >= kMaxHint) break;
+  }
+  while (!hint.empty() && hint.back() == '_') hint.pop_back();
+  return hint;
+}
+
+// The extension with its dot when it is short and plain, else none.
+std::string SafeExtension(const std::string& extension) {
+  if (extension.size() < 2 || extension.size() > kMaxExtension + 1) return {};
+  for (size_t i = 1; i < extension.size(); ++i) {
+    if (!IsNameCharacter(extension[i]) || extension[i] == '-' || extension[i] == '_') return {};
+  }
+  return extension;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string MediaNamer::Name(int64_t size, const std::string& sourcePath) {
+  const std::filesystem::path source(sourcePath);
+  const std::string hint = Hint(source.stem().string());
+  const std::string extension = SafeExtension(source.extension().string());
+  const std::string base = std::to_string(size) + (hint.empty() ? "" : "-" + hint);
+  std::string name = base + extension;
+  for (int copy = 2; !used_.insert(Upper(name)).second; ++copy) {
+    name = base + "-" + std::to_string(copy) + extension;
+  }
+  return name;
+}
+
+}  // namespace lumafolio
