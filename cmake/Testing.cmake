@@ -6,6 +6,9 @@ if(WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR
       python3 ${LUMAFOLIO_SCRIPTS}/wineharness.py run --root ${LUMAFOLIO_WINE_ROOT} --)
   set(LUMAFOLIO_GTEST GTest::gtest_main)
+  # Whole-program tests make their films with the native tools (filmtool runs on Linux only).
+  set(LUMAFOLIO_NATIVE_BUILD ${CMAKE_SOURCE_DIR}/build/native CACHE PATH
+      "Native build whose tools make the films that the Windows tests play and read")
   # Header-only libraries from Debian (nlohmann/json) for the Windows programs: copied into the
   # build tree alone, since adding all of /usr/include to a cross compiler would mix in Linux headers.
   set(LUMAFOLIO_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)

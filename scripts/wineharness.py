@@ -4,40 +4,43 @@
 Command line (CMake's CMAKE_CROSSCOMPILING_EMULATOR, so CTest runs every Windows test through it):
 
     python3 scripts/wineharness.py run --root BUILD/wine [--screen 1024x768x24] [--timeout 600] -- PROGRAM [ARGS...]
-    python3 scripts/wineharness.py prepare --root BUILD/wine     # build the template prefix ahead of time
+    python3 scripts/wineharness.py prepare --root BUILD/wine     # make the template prefix ahead of time
 
 `run` passes PROGRAM's stdout, stderr and exit status through. When the time limit expires it kills
 the program, says so on stderr and exits with 124; on SIGTERM/SIGINT/SIGHUP it cleans up and exits
-with 128 + signal number.
+with 128 + signal number; 125 means the harness itself failed.
 
-Python, for end-to-end tests of whole programs:
+Python, for end-to-end tests of whole programs (install_signal_handlers() makes SIGTERM/SIGINT
+unwind `with` blocks, so that they clean up):
 
-    from wineharness import WineSession
-    with WineSession(root) as s:
-        s.start(exe, ["C:\\\\films\\\\a.film"])
-        window = s.wait_window("Lumafolio", timeout=30)
-        s.key("Escape", window=window)
-        s.screenshot("/tmp/shot.png"); load_image("/tmp/shot.png").pixel(10, 10)
-        assert s.wait_exit(timeout=30) == 0
+    with WineSession(root, screen="1024x768x24", fresh=False) as s:
+        s.start(exe, args, cwd=None, env=None)          # -> Popen; one program at a time
+        window = s.wait_window("Title", timeout=30)     # exact name, mapped; -> X window id
+        s.key("Escape", window=window); s.click(x, y, window=window); s.double_click(x, y)
+        s.screenshot(png); load_image(png).pixel(x, y)  # -> (r, g, b)
+        code = s.wait_exit(timeout=30)                  # WineTimeout (program killed) when late
+        s.run_wine(["reg", "add", ...])                 # -> CompletedProcess, output captured
+        s.prefix, s.display, s.env, s.linux_path("C:\\x"), s.windows_path(path), s.windows_temp_dir()
 
 Layout under ROOT: `template/` is a prefix made once (wineboot -i, fonts with the metrics of the
-usual Windows faces, GDI Direct3D so video in child windows is not black); `slot-N/` are copies of
-it. A run takes the first slot whose `slot-N.lock` it can flock without waiting and holds it to the
-end, so parallel runs never share a prefix, a wineserver or an X display. Slots are reused: what a
-run leaves in its prefix (files, registry) is there for the next run of that slot unless it asks
-for `fresh=True`.
+usual Windows faces, GDI Direct3D so that video in child windows is not black); `slot-N/` are
+copies of it. A run takes the first slot whose `slot-N.lock` it can flock without waiting and holds
+it to the end, so parallel runs never share a prefix, a wineserver or an X display. Slots are
+reused: what a run leaves in its prefix (files, registry) is there for the next run of that slot,
+unless that run asks for `fresh=True`.
 
 Every wine process gets WINEPREFIX, DISPLAY and TMPDIR from the session: wine finds its server
 through TMPDIR, so a program given another TMPDIR would start a second server on the same prefix.
+Every process a run starts is stopped by it, and by a guard process if the run is killed.
 """
 import argparse
+import contextlib
 import fcntl
 import os
 import re
 import select
 import shutil
 import signal
-import socket
 import struct
 import subprocess
 import sys
@@ -79,6 +82,16 @@ def _on_signal(signum, _frame):
         raise Interrupted(signum)
 
 
+@contextlib.contextmanager
+def _no_interrupts():
+    global _cleanups_running
+    _cleanups_running += 1
+    try:
+        yield
+    finally:
+        _cleanups_running -= 1
+
+
 def install_signal_handlers():
     for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(sig, _on_signal)
@@ -106,29 +119,65 @@ def _lock_owner(path):
 
 
 class _Guard:
-    """A watchdog child that stops our wineserver and Xvfb if this process dies without doing so.
+    """A watchdog that stops every process of a prefix if we die without doing it ourselves.
 
-    CTest 3.25 kills a test that runs past its TIMEOUT with SIGKILL, which no handler sees; a
-    wineserver killed without `wineserver -k` also leaves its clients (services.exe...) running
-    for ever. The guard reads the pids to watch from a pipe; EOF before "done" means we died."""
+    On TIMEOUT, CTest 3.25 SIGKILLs the test's whole process tree: no handler runs, our wineserver
+    and Xvfb die with us, and the wine processes that had left the tree (services.exe, explorer.exe)
+    would run for ever. So the guard leaves the tree at once (it forks and its first process exits)
+    and watches a pipe: EOF before "done" means we died. It keeps the slot's lock open meanwhile,
+    so that no new run takes the prefix before the guard has cleaned it."""
 
-    def __init__(self, env):
+    def __init__(self, env, lock):
         read_end, write_end = os.pipe()
         self.proc = subprocess.Popen([sys.executable, os.path.abspath(__file__), "guard"], stdin=read_end,
-                                     stdout=DEVNULL, stderr=DEVNULL, env=env, start_new_session=True)
+                                     stdout=subprocess.PIPE, stderr=DEVNULL, env=env, start_new_session=True,
+                                     pass_fds=(lock.fileno(),))
         os.close(read_end)
         self.pipe = os.fdopen(write_end, "w", buffering=1)
+        _wait(self.proc, 10)
 
     def watch(self, name, pid):
         self.pipe.write(f"{name} {pid}\n")
 
-    def release(self):
-        self.pipe.write("done\n")
+    def release(self, clean=True):
+        """Ends the watch; unless CLEAN, the guard cleans up as if we had died. Returns once it has."""
+        if clean:
+            self.pipe.write("done\n")
         self.pipe.close()
-        _wait(self.proc, 10)
+        select.select([self.proc.stdout], [], [], 60)  # its stdout closes when it exits
+        self.proc.stdout.close()
+
+
+def _alive(pid, name=""):
+    """True while PID runs (with NAME in its command line); a zombie nobody reaps counts as ended."""
+    try:
+        running = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"
+        return running and name in Path(f"/proc/{pid}/cmdline").read_text(errors="replace")
+    except (OSError, IndexError):
+        return False
+
+
+def wine_processes(prefix):
+    """Running processes of PREFIX other than this one: wine hands WINEPREFIX down to all it starts."""
+    marker = f"WINEPREFIX={prefix}\0".encode()
+    found = []
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit() and int(entry.name) != os.getpid():
+            with contextlib.suppress(OSError):
+                if marker in (entry / "environ").read_bytes() and _alive(int(entry.name)):
+                    found.append(int(entry.name))
+    return found
+
+
+def _kill(pids, sig):
+    for pid in pids:
+        with contextlib.suppress(ProcessLookupError):
+            os.kill(pid, sig)
 
 
 def _guard_main():
+    if os.fork() > 0:
+        os._exit(0)  # out of the process tree that CTest kills
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     signal.signal(signal.SIGHUP, signal.SIG_IGN)
     watched = []
@@ -137,14 +186,17 @@ def _guard_main():
         if name == "done":
             return 0
         watched.append((name, int(pid)))
-    subprocess.run([WINESERVER, "-k"], stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL, timeout=10)
-    time.sleep(1)
-    for name, pid in watched:
-        try:
-            if name in Path(f"/proc/{pid}/cmdline").read_text(errors="replace"):  # not a reused pid
-                os.kill(pid, signal.SIGKILL)
-        except OSError:
-            pass
+    # Our owner died. If its wineserver still runs, `wineserver -k` stops it with every wine
+    # process of the prefix; if it was killed too, its clients are still there: kill them by hand.
+    prefix = os.environ["WINEPREFIX"]
+    subprocess.run([WINESERVER, "-k"], stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL, timeout=20)
+    _kill(wine_processes(prefix), signal.SIGKILL)
+    watched = [pid for name, pid in watched if _alive(pid, name)]  # not pids reused since
+    for sig in (signal.SIGTERM, signal.SIGKILL):  # Xvfb removes its lock files on SIGTERM
+        _kill([pid for pid in watched if _alive(pid)], sig)
+        deadline = time.monotonic() + 3
+        while any(_alive(pid) for pid in watched) and time.monotonic() < deadline:
+            time.sleep(0.05)
     return 1
 
 
@@ -183,10 +235,12 @@ class _Server:
             time.sleep(0.02)
 
     def stop(self, kill_clients=True):
-        if kill_clients and self.proc.poll() is None:
-            subprocess.run([WINESERVER, "-k"], env=self.env, stdin=DEVNULL, stdout=DEVNULL,
-                           stderr=DEVNULL, timeout=20)
-        _wait(self.proc, 20)
+        try:
+            if kill_clients and self.proc.poll() is None:
+                subprocess.run([WINESERVER, "-k"], env=self.env, stdin=DEVNULL, stdout=DEVNULL,
+                               stderr=DEVNULL, timeout=20)
+        finally:
+            _wait(self.proc, 20)
 
 
 def _wine(env, args, timeout, **kwargs):
@@ -237,10 +291,11 @@ def ensure_template(root, timeout=600):
         shutil.rmtree(template, ignore_errors=True)
         template.mkdir()
         env = _base_env(template)
-        guard = _Guard(env)
-        server = _Server(env, guard, persistent=False)
+        guard = _Guard(env, lock)
+        server = None
         try:
-            _wine(env, ["wineboot", "-i"], timeout)
+            server = _Server(env, guard, persistent=False)
+            _wine(env, ["wineboot", "-i"], timeout, check=True)
             fonts = template / "drive_c/windows/Fonts"
             for font in Path("/usr/share/wine/fonts").iterdir():
                 shutil.copy2(font, fonts)
@@ -254,9 +309,11 @@ def ensure_template(root, timeout=600):
                            timeout=60)
             server.stop(kill_clients=False)
         except BaseException:
-            server.stop()
-            guard.release()
-            shutil.rmtree(template, ignore_errors=True)
+            with _no_interrupts():
+                guard.release(clean=False)  # the guard stops the server and all of wine
+                if server is not None:
+                    _wait(server.proc, 20)
+                shutil.rmtree(template, ignore_errors=True)
             raise
         guard.release()
         ready.touch()
@@ -351,7 +408,7 @@ class WineSession:
             shutil.rmtree(partial, ignore_errors=True)
             subprocess.run(["cp", "-a", str(template), str(partial)], check=True, timeout=600)
             partial.rename(self.prefix)
-        self._guard = _Guard(_base_env(self.prefix))
+        self._guard = _Guard(_base_env(self.prefix), self._lock)
         # Xvfb before the wineserver: a server started without its display makes every later
         # CreateWindow fail. -displayfd lets Xvfb pick a free display number without races.
         read_end, write_end = os.pipe()
@@ -380,27 +437,43 @@ class WineSession:
         _wine(self.env, ["wineboot"], max(1.0, deadline - time.monotonic()))
 
     def close(self):
-        global _cleanups_running
-        _cleanups_running += 1
+        """Stops the program, the wineserver (with every wine process) and Xvfb; safe to call twice."""
+        with _no_interrupts():
+            errors = []
+            for step in (self._stop_program, self._stop_server, self._stop_xvfb):
+                try:  # every step, even after one failed: a skipped one leaks processes
+                    step()
+                except Exception as e:
+                    errors.append(e)
+            self._release(clean=not errors)
+            if errors:
+                raise HarnessError(f"cleanup of slot {self.slot} failed: {errors}")
+
+    def _stop_program(self):
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.kill()
+            _wait(self.proc, 10)
+
+    def _stop_server(self):
+        server, self._server = self._server, None
+        if server is not None:
+            server.stop()
+
+    def _stop_xvfb(self):
+        xvfb, self._xvfb = self._xvfb, None
+        if xvfb is not None:
+            xvfb.terminate()
+            _wait(xvfb, 10)
+
+    def _release(self, clean):
+        guard, self._guard = self._guard, None
+        lock, self._lock = self._lock, None
         try:
-            if self.proc is not None and self.proc.poll() is None:
-                self.proc.kill()
-                _wait(self.proc, 10)
-            if self._server is not None:
-                self._server.stop()
-                self._server = None
-            if self._xvfb is not None:
-                self._xvfb.terminate()
-                _wait(self._xvfb, 10)
-                self._xvfb = None
-            if self._guard is not None:
-                self._guard.release()
-                self._guard = None
-            if self._lock is not None:
-                self._lock.close()
-                self._lock = None
+            if guard is not None:
+                guard.release(clean)
         finally:
-            _cleanups_running -= 1
+            if lock is not None:
+                lock.close()
 
     # Programs
 
@@ -493,17 +566,29 @@ class WineSession:
     def key(self, *keys, window=None, delay_ms=50):
         """Types xdotool key names (e.g. "Escape", "ctrl+o") into WINDOW (default: the last waited for)."""
         x, y, w, h = self.window_geometry(window or self.window)
-        self.xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        self.move_pointer(x + w // 2, y + h // 2)
         self.xdotool("key", "--delay", delay_ms, *keys)
+
+    def move_pointer(self, x, y, timeout=10):
+        """Moves the pointer to screen (x, y) and waits until it is there. Not `mousemove --sync`:
+        that waits for the pointer to move, forever when it already stands at (x, y)."""
+        self.xdotool("mousemove", x, y)
+        deadline = time.monotonic() + timeout
+        while self.xdotool("getmouselocation", "--shell").stdout.split()[:2] != [f"X={x}", f"Y={y}"]:
+            if time.monotonic() > deadline:
+                raise WineTimeout(f"pointer did not reach {x},{y} in {timeout} s")
+            time.sleep(0.02)
 
     def click(self, x, y, button=1, window=None):
         """Clicks at screen (x, y), or at (x, y) inside WINDOW when one is given."""
         x, y = self._point(x, y, window)
-        self.xdotool("mousemove", "--sync", x, y, "click", button)
+        self.move_pointer(x, y)
+        self.xdotool("click", button)
 
     def double_click(self, x, y, button=1, window=None):
         x, y = self._point(x, y, window)
-        self.xdotool("mousemove", "--sync", x, y, "click", "--repeat", 2, "--delay", 80, button)
+        self.move_pointer(x, y)
+        self.xdotool("click", "--repeat", 2, "--delay", 80, button)
 
     def screenshot(self, path):
         """Saves the whole screen (the root window) as PNG and returns the path."""
