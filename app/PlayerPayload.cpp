@@ -4,8 +4,21 @@
 
 namespace lumafolio {
 
+namespace {
+
+// Copies the volatile buffer out. Volatile stores make the compiler write every character with an
+// instruction of its own, so the text never appears as one run of bytes in the program image.
+template <size_t N>
+std::array<char, N> Collect(const volatile char (&chars)[N]) {
+  std::array<char, N> text{};
+  for (size_t i = 0; i < N; ++i) text[i] = chars[i];
+  return text;
+}
+
+}  // namespace
+
 std::array<char, kFilmMarkerSize> FilmMarker() {
-  std::array<char, kFilmMarkerSize> m{};
+  volatile char m[kFilmMarkerSize];
   m[0] = 'L';
   m[1] = 'u';
   m[2] = 'm';
@@ -30,11 +43,11 @@ std::array<char, kFilmMarkerSize> FilmMarker() {
   m[21] = 'i';
   m[22] = 'o';
   m[23] = 'n';
-  return m;
+  return Collect(m);
 }
 
 std::array<char, kMediaMarkerSize> MediaMarker() {
-  std::array<char, kMediaMarkerSize> m{};
+  volatile char m[kMediaMarkerSize];
   m[0] = 'L';
   m[1] = 'u';
   m[2] = 'm';
@@ -60,7 +73,7 @@ std::array<char, kMediaMarkerSize> MediaMarker() {
   m[22] = 'i';
   m[23] = 'o';
   m[24] = 'n';
-  return m;
+  return Collect(m);
 }
 
 int64_t FindMarker(std::FILE* file, const char* marker, size_t size) {
