@@ -1,24 +1,26 @@
 #!/usr/bin/env bash
-# Builds the demo film program from pictures the project draws itself and prints what it holds.
+# Builds the demo film program from pictures the project draws itself, prints what it holds and
+# plays it under wine: on your desktop when DISPLAY is set, else on a virtual display with
+# screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset native-release >/dev/null
 cmake --build --preset native-release --target filmtool demopictures
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target player
 
-build=build/native-release
-demo=$build/demo
+tools=build/native-release
+demo=$tools/demo
 rm -rf "$demo"
 mkdir -p "$demo"
-"$build/tools/demopictures/demopictures" "$demo/pictures"
+"$tools/tools/demopictures/demopictures" "$demo/pictures"
 cp demo/film.toml "$demo/film.toml"
 
-# The film rides behind the player program. Until the player is built, a stand-in file takes
-# its place, so the demo shows the payload that filmtool writes.
-player="$demo/stand-in-player.exe"
-printf 'MZ stand-in for the Lumafolio player\n' > "$player"
+"$tools/tools/filmtool/filmtool" build "$demo/film.toml" -o "$demo/LumafolioDemo.exe" \
+  --player build/win64/app/player.exe
+"$tools/tools/filmtool/filmtool" inspect "$demo/LumafolioDemo.exe"
 
-"$build/tools/filmtool/filmtool" build "$demo/film.toml" -o "$demo/LumafolioDemo.exe" --player "$player"
-"$build/tools/filmtool/filmtool" inspect "$demo/LumafolioDemo.exe"
-echo "demo film program: $demo/LumafolioDemo.exe"
+python3 scripts/play-film.py "$demo/LumafolioDemo.exe" --root build/win64/wine \
+  --screenshots "$demo/screenshots" --seconds 5

@@ -277,7 +277,7 @@ def _flock(path, blocking, timeout=600):
 
 def ensure_template(root, timeout=600):
     """Creates ROOT/template once, under a lock, and returns its path."""
-    root = Path(root)
+    root = Path(root).resolve()  # wine refuses a relative WINEPREFIX
     root.mkdir(parents=True, exist_ok=True)
     template, ready = root / "template", root / "template.ready"
     if ready.exists():
@@ -369,7 +369,8 @@ class WineSession:
     """One slot: its prefix, an Xvfb display, a wineserver and (after `start`) one program."""
 
     def __init__(self, root, screen=DEFAULT_SCREEN, fresh=False, start_timeout=600):
-        self.root, self.screen, self.fresh, self.start_timeout = Path(root), screen, fresh, start_timeout
+        # Absolute: wine refuses a relative WINEPREFIX.
+        self.root, self.screen, self.fresh, self.start_timeout = Path(root).resolve(), screen, fresh, start_timeout
         self.proc = None
         self.window = None
         self.slot = self.prefix = self.display = self.env = None
@@ -598,24 +599,16 @@ class WineSession:
 
 
 def run(root, command, screen=DEFAULT_SCREEN, timeout=600):
-    """The `run` command: returns the exit status for the shell."""
+    """The `run` command: PROGRAM's exit status, or 124 when it ran out of time."""
     started = time.monotonic()
-    try:
-        with WineSession(root, screen=screen, start_timeout=timeout) as s:
-            proc = subprocess.Popen([WINE] + command, env=s.env)  # stdin, stdout, stderr: ours
-            s.proc = proc
-            try:
-                code = proc.wait(max(1.0, timeout - (time.monotonic() - started)))
-            except subprocess.TimeoutExpired:
-                print(f"wineharness: {command[0]} still running after {timeout} s: killed", file=sys.stderr)
-                return TIMEOUT_EXIT
-        return code if code >= 0 else 128 - code
-    except Interrupted as e:
-        print(f"wineharness: stopped by signal {e.signum}", file=sys.stderr)
-        return 128 + e.signum
-    except (HarnessError, OSError, subprocess.SubprocessError) as e:
-        print(f"wineharness: {e}", file=sys.stderr)
-        return 125
+    with WineSession(root, screen=screen, start_timeout=timeout) as s:
+        s.proc = subprocess.Popen([WINE] + command, env=s.env)  # stdin, stdout, stderr: ours
+        try:
+            code = s.proc.wait(max(1.0, timeout - (time.monotonic() - started)))
+        except subprocess.TimeoutExpired:
+            print(f"wineharness: {command[0]} still running after {timeout:g} s: killed", file=sys.stderr)
+            return TIMEOUT_EXIT
+    return code if code >= 0 else 128 - code
 
 
 def main(argv):
@@ -631,14 +624,22 @@ def main(argv):
     prepare_parser = sub.add_parser("prepare", help="create the template prefix now")
     prepare_parser.add_argument("--root", required=True)
     args = parser.parse_args(argv)
-    install_signal_handlers()
-    if args.action == "prepare":
-        ensure_template(args.root)
-        return 0
-    command = args.command[1:] if args.command[:1] == ["--"] else args.command
-    if not command:
+    command = getattr(args, "command", [])
+    command = command[1:] if command[:1] == ["--"] else command
+    if args.action == "run" and not command:
         parser.error("run: no PROGRAM given")
-    return run(args.root, command, args.screen, args.timeout)
+    install_signal_handlers()
+    try:
+        if args.action == "prepare":
+            ensure_template(args.root)
+            return 0
+        return run(args.root, command, args.screen, args.timeout)
+    except Interrupted as e:
+        print(f"wineharness: stopped by signal {e.signum}", file=sys.stderr)
+        return 128 + e.signum
+    except (HarnessError, OSError, subprocess.SubprocessError) as e:
+        print(f"wineharness: {e}", file=sys.stderr)
+        return 125
 
 
 if __name__ == "__main__":
