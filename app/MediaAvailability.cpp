@@ -21,9 +21,10 @@ bool IsVideoPlaybackAvailable() {
 }
 
 bool IsPptViewerInstalled() {
-  // The key text is used exactly as the viewer's installer registered it, separators included.
-  RegistryKey key(HKEY_LOCAL_MACHINE,
-                  "\\SOFTWARE\\MICROSOFT\\OFFICE\\8.0\\POWERPOINT\\VIEWER\\8.0\\", KEY_READ);
+  // The viewer's own key, written without a leading or trailing separator: the registry refuses
+  // a key path that begins with one, so the viewer would never be found.
+  RegistryKey key(HKEY_LOCAL_MACHINE, "SOFTWARE\\MICROSOFT\\OFFICE\\8.0\\POWERPOINT\\VIEWER\\8.0",
+                  KEY_READ);
   if (!key) return false;
   char path[260] = {};
   DWORD size = sizeof path;

@@ -1,8 +1,11 @@
+#include <windows.h>
+
+#include "app/ProgressDialog.h"
+// commctrl.h needs windows.h first
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include "app/PlayerResources.h"
-#include "app/ProgressDialog.h"
 
 namespace lumafolio {
 namespace {

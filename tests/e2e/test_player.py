@@ -106,6 +106,12 @@ class PlayerTest(unittest.TestCase):
 
     # --- tests --------------------------------------------------------------------------------
 
+    def test_player_program_holds_no_marker_text(self):
+        # The player searches its own file for the markers: one in its code would end the search.
+        code = pathlib.Path(ARGS.player).read_bytes()
+        self.assertNotIn(FILM_MARKER, code)
+        self.assertNotIn(MEDIA_MARKER, code)
+
     def test_pictures_only(self):
         program = self.build(f"""
 [[item]]

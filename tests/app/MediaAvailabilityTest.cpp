@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/MediaAvailability.h"
+
+namespace lumafolio {
+namespace {
+
+constexpr char kViewerKey[] = "SOFTWARE\\MICROSOFT\\OFFICE\\8.0\\POWERPOINT\\VIEWER\\8.0";
+
+void SetViewerPath(const char* path) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kViewerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                 static_cast<DWORD>(std::strlen(path) + 1));
+  RegCloseKey(key);
+}
+
+TEST(MediaAvailability, ViewerCountsOnlyWhenItsProgramIsThere) {
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kViewerKey);
+  EXPECT_FALSE(IsPptViewerInstalled());
+
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  SetViewerPath(self);  // any program that exists stands in for the viewer
+  EXPECT_TRUE(IsPptViewerInstalled());
+  SetViewerPath("C:\\no\\such\\PPTVIEW.EXE");
+  EXPECT_FALSE(IsPptViewerInstalled());
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kViewerKey);
+}
+
+TEST(MediaAvailability, FirstCdRomDriveFromDOnwards) {
+  EXPECT_EQ(FindCdRomDrive([](const char* root) -> unsigned {
+              return root[0] == 'C' || root[0] == 'G' || root[0] == 'K' ? DRIVE_CDROM : DRIVE_FIXED;
+            }),
+            "G:\\");
+  EXPECT_EQ(FindCdRomDrive([](const char* root) -> unsigned {
+              return root[0] == 'Z' ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
+            }),
+            "Z:\\");
+  EXPECT_EQ(FindCdRomDrive([](const char*) -> unsigned { return DRIVE_REMOTE; }), "");
+}
+
+TEST(MediaAvailability, DirectShowFilterGraphExists) {
+  // wine ships DirectShow's filter graph, as every Windows since 98 does.
+  EXPECT_TRUE(IsVideoPlaybackAvailable());
+}
+
+}  // namespace
+}  // namespace lumafolio
