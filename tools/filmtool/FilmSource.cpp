@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "film/GsfFilmStorage.h"
+#include "tools/filmtool/CopyRange.h"
 #include "tools/filmtool/TempFiles.h"
 
 namespace lumafolio {
@@ -30,21 +31,6 @@ class File {
  private:
   std::FILE* file_;
 };
-
-void CopyRange(std::FILE* source, int64_t offset, int64_t size, const std::filesystem::path& to) {
-  std::FILE* out = std::fopen(to.c_str(), "wb");
-  if (!out) throw std::runtime_error("cannot write " + to.string() + ": " + std::strerror(errno));
-  std::vector<char> buffer(1 << 16);
-  bool ok = std::fseek(source, static_cast<long>(offset), SEEK_SET) == 0;
-  for (int64_t left = size; ok && left > 0;) {
-    const size_t chunk = static_cast<size_t>(std::min<int64_t>(left, buffer.size()));
-    ok = std::fread(buffer.data(), 1, chunk, source) == chunk &&
-         std::fwrite(buffer.data(), 1, chunk, out) == chunk;
-    left -= static_cast<int64_t>(chunk);
-  }
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok) throw std::runtime_error("cannot copy the film to " + to.string());
-}
 
 }  // namespace
 
@@ -73,7 +59,7 @@ OpenedFilm OpenFilm(const std::string& path) {
   }
   TempDirectory temporary;
   const std::filesystem::path filmPath = temporary.path() / "Film.flm";
-  CopyRange(file.get(), opened.payload->filmStart, opened.payload->FilmSize(), filmPath);
+  CopyRange(path, opened.payload->filmStart, opened.payload->FilmSize(), filmPath);
   opened.readOk = opened.film->ReadFilm(filmPath.string(), storage);
   opened.media = LayoutMedia(*opened.film, opened.payload->mediaStart);
   return opened;
