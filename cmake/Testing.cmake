@@ -4,7 +4,8 @@ if(WIN32)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   set(LUMAFOLIO_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      python3 ${LUMAFOLIO_SCRIPTS}/wineharness.py run --root ${LUMAFOLIO_WINE_ROOT} --)
+      python3 ${LUMAFOLIO_SCRIPTS}/wineharness.py run --root ${LUMAFOLIO_WINE_ROOT}
+      --timeout 280 --)
   set(LUMAFOLIO_GTEST GTest::gtest_main)
   # Whole-program tests make their films with the native tools (filmtool runs on Linux only).
   set(LUMAFOLIO_NATIVE_BUILD ${CMAKE_SOURCE_DIR}/build/native CACHE PATH

@@ -191,6 +191,9 @@ type = "powerpoint"
 file = "{deck2}"
 """)
         with self.session() as s:
+            # Slots are reused: make sure no earlier test left a viewer registered.
+            s.run_wine(["reg", "delete", r"HKLM\SOFTWARE\MICROSOFT\OFFICE\8.0\POWERPOINT\VIEWER\8.0",
+                        "/f"], check=False)
             s.start(str(program))
             box = s.wait_window("Error", timeout=60)  # a message box without a caption of its own
             s.screenshot(pathlib.Path(ARGS.screenshots) / "powerpoint-message.png")
