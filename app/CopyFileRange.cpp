@@ -13,9 +13,10 @@ bool CopyFileRange(const std::string& source, int64_t offset, int64_t length,
   if (offset < 0 || length < 0) return false;
   StdioFile in = OpenStdioFile(source.c_str(), "rb");
   if (!in) return false;
-  if (_fseeki64(in.get(), 0, SEEK_END) != 0 || _ftelli64(in.get()) < offset + length) {
-    return false;
-  }
+  // Compared without adding, as a film may name a length near the largest integer.
+  if (_fseeki64(in.get(), 0, SEEK_END) != 0) return false;
+  const int64_t size = _ftelli64(in.get());
+  if (offset > size || length > size - offset) return false;
   if (GetFileAttributesA(destination.c_str()) != INVALID_FILE_ATTRIBUTES &&
       !SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL)) {
     return false;

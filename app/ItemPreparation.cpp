@@ -52,7 +52,7 @@ class Preparation {
     const int64_t size = SizeFromCodedName(name);
     if (size == 0) return "-1";
     const std::string offset = std::to_string(offset_);
-    offset_ += size;
+    offset_ = AddFileSize(offset_, size);
     return offset;
   }
 
@@ -87,7 +87,7 @@ class Preparation {
       default:
         break;  // unknown kinds keep their place; only their bytes are stepped over
     }
-    offset_ += mediaSize;  // a removed item's bytes stay in the payload
+    offset_ = AddFileSize(offset_, mediaSize);  // a removed item's bytes stay in the payload
 
     item.endPicture = PictureOffset(item.endPicture);
 
@@ -102,7 +102,7 @@ class Preparation {
     } else if (const int64_t musicSize = SizeFromCodedName(item.musicFile); musicSize != 0) {
       // Extracted even for a removed item, so that the offsets of what follows stay right.
       if (!Extract(item.musicFile, musicSize)) return false;
-      offset_ += musicSize;
+      offset_ = AddFileSize(offset_, musicSize);
     }
     return true;
   }

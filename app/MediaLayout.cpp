@@ -25,7 +25,7 @@ std::vector<MediaEntry> LayoutMedia(const FilmDocument& film, int64_t mediaStart
     const int64_t size = SizeFromCodedName(name);
     if (size <= 0) return;
     entries.push_back({position, field, name, offset, size});
-    offset += size;
+    offset = AddFileSize(offset, size);
   };
   for (int32_t position = 1; position <= film.ItemCount(); ++position) {
     const FilmItem item = film.GetItem(position);

@@ -27,6 +27,11 @@ std::string Extension(const std::string& name) {
   return dot == std::string::npos ? std::string() : file.substr(dot);
 }
 
+int64_t AddFileSize(int64_t offset, int64_t size) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  return size > kMax - offset ? kMax : offset + size;
+}
+
 int64_t SizeFromCodedName(const std::string& name) {
   constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
   int64_t size = 0;

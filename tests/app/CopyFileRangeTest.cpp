@@ -52,6 +52,8 @@ TEST_F(CopyRange, RangePastTheEndLeavesTheDestinationAlone) {
   EXPECT_EQ(test::ReadBytes(destination_), (std::vector<uint8_t>{1, 2, 3}));  // not truncated
 
   EXPECT_FALSE(CopyFileRange(source_, -1, 5, destination_));
+  EXPECT_FALSE(CopyFileRange(source_, 10, INT64_MAX, destination_));  // no overflow past the end
+  EXPECT_FALSE(CopyFileRange(source_, INT64_MAX, 1, destination_));
   EXPECT_FALSE(CopyFileRange(dir_.File("missing.exe"), 0, 1, destination_));
   EXPECT_FALSE(CopyFileRange(source_, 0, 1, dir_.File("no-such-folder\\out.bin")));
 }

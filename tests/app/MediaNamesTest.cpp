@@ -85,6 +85,17 @@ TEST(MediaLayout, OffsetsAddUpInItemAndFieldOrder) {
   EXPECT_EQ(entries[4].name, "300-v.avi");
 }
 
+TEST(MediaLayout, AbsurdSizesSaturateInsteadOfWrapping) {
+  FilmDocument film;
+  film.AddItem(Item(kItemPicture, "99999999999999999999999"));
+  film.AddItem(Item(kItemPicture, "9223372036854775807"));
+  film.AddItem(Item(kItemPicture, "10"));
+  const std::vector<MediaEntry> entries = LayoutMedia(film, 5000);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[1].offset, INT64_MAX);
+  EXPECT_EQ(entries[2].offset, INT64_MAX);  // past every file, never small or negative
+}
+
 TEST(SafeMediaName, OnlyPlainRelativeNames) {
   for (const char* name :
        {"23725", "4096-clip.avi", "sub\\5.wav", "sub/5.wav", "a..b.avi", "...x", ".hidden"}) {
