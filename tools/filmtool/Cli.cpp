@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tools/filmtool/BuildCommand.h"
+#include "tools/filmtool/DecodeCommand.h"
 #include "tools/filmtool/ExtractCommand.h"
 #include "tools/filmtool/InspectCommand.h"
 
@@ -59,6 +60,15 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   extractCommand->add_option("-d,--directory", extractFolder, "The folder to write into")
       ->required();
 
+  std::string decodeInput;
+  int64_t decodeOffset = 0;
+  std::string decodeOutput;
+  CLI::App* decodeCommand = app.add_subcommand(
+      "decode", "Decodes a JPEG with the player's own decoder into the BMP the player would show");
+  decodeCommand->add_option("file", decodeInput, "A JPEG, or any file holding one")->required();
+  decodeCommand->add_option("--offset", decodeOffset, "Byte offset of the JPEG in the file");
+  decodeCommand->add_option("-o,--output", decodeOutput, "The BMP file to write")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -80,6 +90,8 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
       }
     } else if (*extractCommand) {
       ExtractFilm(extractPath, extractFolder, out);
+    } else if (*decodeCommand) {
+      DecodeToBmp(decodeInput, decodeOffset, decodeOutput, out);
     }
   } catch (const std::exception& e) {
     err << "filmtool: " << e.what() << "\n";

@@ -1,0 +1,91 @@
+// The two-level Huffman lookup against codes assigned independently by the canonical
+// procedure of T.81 Annex C.
+#include <gtest/gtest.h>
+
+#include "JpegStreamWriter.h"
+#include "jpeg/HuffmanLookup.h"
+
+namespace lumafolio {
+namespace {
+
+// Every symbol's code, followed by any bits, looks up to that symbol and length.
+void ExpectEveryCodeFound(const test::HuffmanTable& table) {
+  HuffmanLookup lookup;
+  ASSERT_TRUE(lookup.Build(table.counts, table.symbols));
+  const auto codes = table.Codes();
+  for (uint8_t symbol : table.symbols) {
+    const auto code = codes[symbol];
+    for (uint32_t tail : {0u, 0xFFFFFFFFu, 0x5A5A5A5Au}) {
+      const uint32_t window =
+          code.bits << (32 - code.length) | (code.length < 32 ? tail >> code.length : 0);
+      const uint32_t entry = lookup.Find(window);
+      ASSERT_EQ(entry >> 16, uint32_t(code.length)) << int(symbol);
+      ASSERT_EQ(entry & 0xFF, symbol);
+    }
+  }
+}
+
+TEST(HuffmanLookup, ShortCodesFillFirstLevelEntries) {
+  test::HuffmanTable table;
+  table.counts[0] = 1;  // "0"
+  table.counts[2] = 2;  // "100", "101"
+  table.symbols = {7, 8, 9};
+  HuffmanLookup lookup;
+  ASSERT_TRUE(lookup.Build(table.counts, table.symbols));
+  for (int i = 0; i < 128; ++i) ASSERT_EQ(lookup.FirstLevel()[i], (1u << 16) | 7);
+  for (int i = 128; i < 160; ++i) ASSERT_EQ(lookup.FirstLevel()[i], (3u << 16) | 8);
+  for (int i = 160; i < 192; ++i) ASSERT_EQ(lookup.FirstLevel()[i], (3u << 16) | 9);
+  for (int i = 192; i < 256; ++i) ASSERT_EQ(lookup.FirstLevel()[i], 0u);  // no code
+  EXPECT_EQ(lookup.SecondLevelCount(), 0u);
+  ExpectEveryCodeFound(table);
+}
+
+TEST(HuffmanLookup, NineBitDcCodeGetsOneSecondLevelTable) {
+  const test::HuffmanTable table = test::LongDcTable();
+  HuffmanLookup lookup;
+  ASSERT_TRUE(lookup.Build(table.counts, table.symbols));
+  EXPECT_EQ(lookup.SecondLevelCount(), 1u);
+  // 11 four-bit codes take 176 entries; the link follows.
+  EXPECT_EQ(lookup.FirstLevel()[176], HuffmanLookup::kLink);
+  const auto& second = lookup.SecondLevel(0);
+  for (int i = 0; i < 128; ++i) ASSERT_EQ(second[i], (9u << 16) | 11);
+  for (int i = 128; i < 256; ++i) ASSERT_EQ(second[i], 0u);
+  for (int i = 177; i < 256; ++i) ASSERT_EQ(lookup.FirstLevel()[i], 0u);
+  ExpectEveryCodeFound(table);
+}
+
+TEST(HuffmanLookup, EachFull256EntriesStartANewSecondLevelTable) {
+  const test::HuffmanTable table = test::LongAcTable();
+  HuffmanLookup lookup;
+  ASSERT_TRUE(lookup.Build(table.counts, table.symbols));
+  // 30 nine-bit codes fill 15 tables exactly; the 12- and 16-bit ones start the 16th.
+  EXPECT_EQ(lookup.SecondLevelCount(), 16u);
+  ExpectEveryCodeFound(table);
+}
+
+TEST(HuffmanLookup, CompleteSixteenBitCodeSpace) {
+  // One code of each length 1 to 15 and two of 16 bits: exactly full.
+  test::HuffmanTable table;
+  for (int n = 0; n < 15; ++n) table.counts[n] = 1;
+  table.counts[15] = 2;
+  for (int s = 0; s < 17; ++s) table.symbols.push_back(static_cast<uint8_t>(s * 13));
+  HuffmanLookup lookup;
+  ASSERT_TRUE(lookup.Build(table.counts, table.symbols));
+  EXPECT_EQ(lookup.FirstLevel()[255], HuffmanLookup::kLink);
+  ExpectEveryCodeFound(table);
+}
+
+TEST(HuffmanLookup, OverfullCountsAreRefusedAndLeaveTheTableEmpty) {
+  test::HuffmanTable table;
+  for (int n = 0; n < 15; ++n) table.counts[n] = 1;
+  table.counts[15] = 3;  // one 16-bit code too many
+  for (int s = 0; s < 18; ++s) table.symbols.push_back(static_cast<uint8_t>(s));
+  HuffmanLookup lookup;
+  ASSERT_TRUE(lookup.Build(test::FlatDcTable().counts, test::FlatDcTable().symbols));
+  EXPECT_FALSE(lookup.Build(table.counts, table.symbols));
+  EXPECT_EQ(lookup.Find(0), 0u);
+  EXPECT_EQ(lookup.SecondLevelCount(), 0u);
+}
+
+}  // namespace
+}  // namespace lumafolio
