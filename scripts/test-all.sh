@@ -14,6 +14,8 @@ done
 
 echo "== test native"
 ctest --preset native
+echo "== fuzz the JPEG decoder for a minute (libFuzzer, clang, ASan + UBSan)"
+fuzz/run-fuzzer.sh 60
 echo "== test win64 (under wine)"
 ctest --preset win64
 echo "== all tests passed"
