@@ -1,25 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "TempDir.h"
 #include "app/PlayerPayload.h"
+#include "app/StdioFile.h"
 
 namespace lumafolio {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 class Payload : public ::testing::Test {
  protected:
-  File Open(const std::string& bytes) {
+  StdioFile Open(const std::string& bytes) {
     test::WriteBytes(path_, {bytes.begin(), bytes.end()});
-    return File(std::fopen(path_.c_str(), "rb"));
+    return OpenStdioFile(path_.c_str(), "rb");
   }
   test::TempDir dir_;
   std::string path_ = dir_.File("player.exe");
@@ -34,7 +29,7 @@ TEST_F(Payload, MarkerTexts) {
 
 TEST_F(Payload, FindsTheFirstOccurrenceAndRewinds) {
   const std::string program(5000, 'P');
-  File file = Open(program + "Lumafolio" + film_ + "film" + film_);
+  StdioFile file = Open(program + "Lumafolio" + film_ + "film" + film_);
   const int64_t expected = 5000 + 9 + 24;
   EXPECT_EQ(FindMarker(file.get(), film_.data(), film_.size()), expected);
   EXPECT_EQ(std::ftell(file.get()), 0);
@@ -47,7 +42,7 @@ TEST_F(Payload, PartialMatchesDoNotHideTheMarker) {
   // "LumafolioLumafolioMedia..." restarts the match inside a failed one; a file buffer
   // boundary falls in the middle of the marker at some offset of this sweep.
   for (size_t pad : {0u, 1u, 4090u, 4095u, 4096u, 8191u}) {
-    File file =
+    StdioFile file =
         Open(std::string(pad, 'x') + "LumafolioLumafolio" + media_.substr(9) + "x" + media_);
     EXPECT_EQ(FindMarker(file.get(), media_.data(), media_.size()), static_cast<int64_t>(pad + 34))
         << pad;
@@ -55,17 +50,17 @@ TEST_F(Payload, PartialMatchesDoNotHideTheMarker) {
 }
 
 TEST_F(Payload, MissingMarkerGivesZero) {
-  File file = Open("LumafolioFilmDescriptio");  // one byte short
+  StdioFile file = Open("LumafolioFilmDescriptio");  // one byte short
   EXPECT_EQ(FindMarker(file.get(), film_.data(), film_.size()), 0);
   EXPECT_EQ(std::ftell(file.get()), 0);
-  File empty = Open("");
+  StdioFile empty = Open("");
   EXPECT_EQ(FindMarker(empty.get(), film_.data(), film_.size()), 0);
 }
 
 TEST_F(Payload, LocatesBothPartsInOrder) {
   const std::string program(1000, 'p');
   const std::string filmFile(300, 'f');
-  File file = Open(program + film_ + filmFile + media_);  // no media: the blob is empty
+  StdioFile file = Open(program + film_ + filmFile + media_);  // no media: the blob is empty
   const auto location = LocatePayload(file.get());
   ASSERT_TRUE(location.has_value());
   EXPECT_EQ(location->filmStart, 1024);
@@ -74,11 +69,11 @@ TEST_F(Payload, LocatesBothPartsInOrder) {
 }
 
 TEST_F(Payload, OneMarkerOrReversedMarkersMeanNoPayload) {
-  File onlyFilm = Open("code" + film_ + "film");
+  StdioFile onlyFilm = Open("code" + film_ + "film");
   EXPECT_FALSE(LocatePayload(onlyFilm.get()).has_value());
-  File onlyMedia = Open("code" + media_ + "media");
+  StdioFile onlyMedia = Open("code" + media_ + "media");
   EXPECT_FALSE(LocatePayload(onlyMedia.get()).has_value());
-  File reversed = Open("code" + media_ + "film" + film_ + "media");
+  StdioFile reversed = Open("code" + media_ + "film" + film_ + "media");
   EXPECT_FALSE(LocatePayload(reversed.get()).has_value());
 }
 
