@@ -153,12 +153,32 @@ std::vector<uint8_t> CompressPicture(const CorpusPicture& p) {
   return jpeg;
 }
 
-bool DecodeWithTurbo(const std::vector<uint8_t>& jpeg, bool accurate, ReferenceImage& out) {
-  tjhandle handle = tjInitDecompress();
-  if (!handle) return false;
+namespace {
+
+// A TurboJPEG decompressor with the picture's header read; `ok` is false when either failed.
+struct TurboHeader {
+  explicit TurboHeader(const std::vector<uint8_t>& jpeg) : handle(tjInitDecompress()) {
+    ok = handle && tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &width, &height,
+                                       &subsampling, &colourspace) == 0;
+  }
+  TurboHeader(const TurboHeader&) = delete;
+  TurboHeader& operator=(const TurboHeader&) = delete;
+  ~TurboHeader() {
+    if (handle) tjDestroy(handle);
+  }
+
+  tjhandle handle;
   int width = 0, height = 0, subsampling = 0, colourspace = 0;
-  bool ok = tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &width, &height, &subsampling,
-                                &colourspace) == 0;
+  bool ok = false;
+};
+
+}  // namespace
+
+bool DecodeWithTurbo(const std::vector<uint8_t>& jpeg, bool accurate, ReferenceImage& out) {
+  TurboHeader header(jpeg);
+  const tjhandle handle = header.handle;
+  const int width = header.width, height = header.height;
+  bool ok = header.ok;
   if (ok) {
     out.width = width;
     out.height = height;
@@ -168,16 +188,14 @@ bool DecodeWithTurbo(const std::vector<uint8_t>& jpeg, bool accurate, ReferenceI
     ok = tjDecompress2(handle, jpeg.data(), jpeg.size(), out.bgr.data(), width, width * 3, height,
                        TJPF_BGR, flags) == 0;
   }
-  tjDestroy(handle);
   return ok;
 }
 
 bool DecodePlanesWithTurbo(const std::vector<uint8_t>& jpeg, ReferencePlanes& out) {
-  tjhandle handle = tjInitDecompress();
-  if (!handle) return false;
-  int width = 0, height = 0, subsampling = 0, colourspace = 0;
-  bool ok = tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &width, &height, &subsampling,
-                                &colourspace) == 0;
+  TurboHeader header(jpeg);
+  const tjhandle handle = header.handle;
+  const int width = header.width, height = header.height, subsampling = header.subsampling;
+  bool ok = header.ok;
   if (ok) {
     const int count = subsampling == TJSAMP_GRAY ? 1 : 3;
     out.planes.assign(count, {});
@@ -195,7 +213,6 @@ bool DecodePlanesWithTurbo(const std::vector<uint8_t>& jpeg, ReferencePlanes& ou
     ok = tjDecompressToYUVPlanes(handle, jpeg.data(), jpeg.size(), pointers, width, strides, height,
                                  TJFLAG_ACCURATEDCT) == 0;
   }
-  tjDestroy(handle);
   return ok;
 }
 
