@@ -1,12 +1,32 @@
+#include "stage/transitions/PageCurl.h"
 #include "stage/transitions/StageView.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
+namespace {
 
-// Not drawn yet: shows the new picture.
+PageCurl curl;
+
+}  // namespace
+
+// The four quarters of the picture are rolled up at once, each from the centre towards its own
+// outer corner.
 int CurlQuad(int command, const EffectParams& params) {
-  if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  if (command == kEffectBegin) {
+    curl.Begin();
+  } else if (command == kEffectEnd) {
+    curl.End();
+  } else if (command == kEffectStep) {
+    const StageView view(params);
+    const double p = Progress(params);
+    const int midX = view.width / 2;
+    const int midY = view.height / 2;  // rows below midY are the bottom quarters on screen
+    curl.DrawRect(view, CurlRect{0, 0, midX, midY}, CurlMotion{-4, -3, 100}, false, p);
+    curl.DrawRect(view, CurlRect{0, midY, midX, view.height}, CurlMotion{-4, 3, 100}, false, p);
+    curl.DrawRect(view, CurlRect{midX, 0, view.width, midY}, CurlMotion{4, -3, 100}, false, p);
+    curl.DrawRect(view, CurlRect{midX, midY, view.width, view.height}, CurlMotion{4, 3, 100}, false,
+                  p);
+  }
   return 0;
 }
 

@@ -3,10 +3,15 @@
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+// A for the first half of the steps, B from the middle step on.
 int Cut(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  const StageView view(params);
+  if (params.step < params.lastStep / 2) {
+    view.CopyFrom();
+  } else {
+    view.CopyTo();
+  }
   return 0;
 }
 

@@ -1,12 +1,58 @@
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "stage/transitions/PanelSampling.h"
 #include "stage/transitions/StageView.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+// A card turning about the horizontal centre line on black: the old picture flattens to an
+// edge, then the new one opens from it. The card's top and bottom edges lie further away than
+// its axis, so its lines grow narrower towards them (viewing distance two and a half picture
+// widths).
 int FlipHorizontal(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  const StageView view(params);
+  const double p = Progress(params);
+  if (p >= 1.0) {
+    view.CopyTo();
+    return 0;
+  }
+  const int w = view.width;
+  const int h = view.height;
+  const bool opening = p > 0.5;
+  // In the closing half the card has turned `angle` away from the picture plane; in the opening
+  // half the new side has turned `angle` back from edge-on.
+  const double angle = (opening ? p - 0.5 : p) * 3.1416;
+  const double across = opening ? std::sin(angle) : std::cos(angle);
+  const double depth = opening ? std::cos(angle) : std::sin(angle);
+  const double halfHeight = h / 2.0 * across;
+  const double viewer = 2.5 * w;
+  const double farScale = viewer / (viewer + h / 2.0 * depth);
+  const std::uint8_t* card = opening ? view.to : view.from;
+
+  const double centre = h / 2.0;
+  const double top = centre - halfHeight;
+  const double bottom = centre + halfHeight;
+  const panels::PixelRange cardLines = panels::CentresWithin(top, bottom, h);
+  const panels::Sampling sourceLines = panels::SampleEvenly(top, bottom, cardLines.first, h);
+  for (int line = 0; line < h; ++line) {
+    std::uint8_t* out = view.OutRow(h - 1 - line);
+    std::memset(out, 0, view.RowBytes());
+    if (line < cardLines.first || line >= cardLines.end) continue;
+    // The line's width falls linearly from the axis to the far edges.
+    const double fromAxis = halfHeight > 0.0 ? std::fabs(line + 0.5 - centre) / halfHeight : 0.0;
+    const double width = w * (1.0 - (1.0 - farScale) * std::fmin(fromAxis, 1.0));
+    const double left = (w - width) / 2;
+    const int sourceLine = panels::SourceIndex(sourceLines, line - cardLines.first, h);
+    const panels::PixelRange pixels = panels::CentresWithin(left, left + width, w);
+    const panels::Sampling columns = panels::SampleEvenly(left, left + width, pixels.first, w);
+    panels::StretchRow(out + pixels.first * 3,
+                       card + static_cast<std::size_t>(h - 1 - sourceLine) * view.stride,
+                       pixels.end - pixels.first, columns, w);
+  }
   return 0;
 }
 

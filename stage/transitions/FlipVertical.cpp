@@ -1,12 +1,68 @@
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "stage/transitions/PanelSampling.h"
 #include "stage/transitions/StageView.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+namespace {
+
+// The card's columns, rebuilt every step.
+panels::ColumnPanel card;
+
+}  // namespace
+
+// A card turning about the vertical centre line on black: the old picture narrows to an edge,
+// then the new one opens from it. The card's outer edges lie further away than its axis, so its
+// columns grow shorter towards them (viewing distance five picture widths).
 int FlipVertical(int command, const EffectParams& params) {
+  if (command == kEffectEnd) {
+    card.Release();
+    return 0;
+  }
   if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  const StageView view(params);
+  const double p = Progress(params);
+  if (p >= 1.0) {
+    view.CopyTo();
+    return 0;
+  }
+  const int w = view.width;
+  const int h = view.height;
+  const bool opening = p > 0.5;
+  // In the closing half the card has turned `angle` away from the picture plane; in the opening
+  // half the new side has turned `angle` back from edge-on.
+  const double angle = (opening ? p - 0.5 : p) * 3.1416;
+  const double across = opening ? std::sin(angle) : std::cos(angle);
+  const double depth = opening ? std::cos(angle) : std::sin(angle);
+  const double halfWidth = w / 2.0 * across;
+  const double viewer = 5.0 * w;
+  const double farScale = viewer / (viewer + w / 2.0 * depth);
+  const std::uint8_t* face = opening ? view.to : view.from;
+
+  const double centre = w / 2.0;
+  const double left = centre - halfWidth;
+  const double right = centre + halfWidth;
+  const panels::PixelRange cardColumns = panels::CentresWithin(left, right, w);
+  const panels::Sampling sourceColumns = panels::SampleEvenly(left, right, cardColumns.first, w);
+  card.Reset(w, h, view.stride);
+  for (int x = cardColumns.first; x < cardColumns.end; ++x) {
+    // The column's height falls linearly from the axis to the far edges.
+    const double fromAxis = halfWidth > 0.0 ? std::fabs(x + 0.5 - centre) / halfWidth : 0.0;
+    const double height = h * (1.0 - (1.0 - farScale) * std::fmin(fromAxis, 1.0));
+    const double top = (h - height) / 2;
+    const int sourceColumn = panels::SourceIndex(sourceColumns, x - cardColumns.first, w);
+    card.SetColumn(x, top, top + height, sourceColumn);
+  }
+
+  for (int line = 0; line < h; ++line) {
+    std::uint8_t* out = view.OutRow(h - 1 - line);
+    std::memset(out, 0, view.RowBytes());
+    card.DrawLine(out, face, cardColumns.first, cardColumns.end, line);
+  }
   return 0;
 }
 

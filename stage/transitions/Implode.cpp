@@ -1,12 +1,23 @@
+#include "stage/transitions/JitterTiles.h"
 #include "stage/transitions/StageView.h"
+#include "stage/transitions/TilePieces.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+// The old picture, cut into shaking tiles of `variant` pixels, shrinks toward the centre over
+// the new one.
 int Implode(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  const StageView view(params);
+  const int q = Percent(params);
+  if (q == 0) {
+    view.CopyFrom();
+    return 0;
+  }
+  view.CopyTo();
+  const int size = TileSizeFor(params.variant, view.width, view.height);
+  DrawJitteredTiles(view, view.from, size, 100 - q, 100);
   return 0;
 }
 

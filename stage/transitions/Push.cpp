@@ -1,12 +1,13 @@
 #include "stage/transitions/StageView.h"
+#include "stage/transitions/StripLayout.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+// B pushes A out of each strip at an even pace: both pictures move, unscaled.
 int Push(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  DrawStrips(params, StripMotion{.fromMoves = true, .toMoves = true}, Progress(params));
   return 0;
 }
 

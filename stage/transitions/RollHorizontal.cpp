@@ -1,12 +1,11 @@
-#include "stage/transitions/StageView.h"
+#include "stage/transitions/DrumRoll.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+// The old picture turns away over a drum from its right edge and the new one turns in after it.
 int RollHorizontal(int command, const EffectParams& params) {
-  if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  if (command == kEffectStep) DrawDrumRoll(params, false);
   return 0;
 }
 

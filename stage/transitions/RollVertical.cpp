@@ -1,12 +1,11 @@
-#include "stage/transitions/StageView.h"
+#include "stage/transitions/DrumRoll.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+// The drum roll turning over the top edge.
 int RollVertical(int command, const EffectParams& params) {
-  if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  if (command == kEffectStep) DrawDrumRoll(params, true);
   return 0;
 }
 

@@ -1,13 +1,14 @@
-#include "stage/transitions/StageView.h"
+#include "stage/transitions/ShatterPieces.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
+namespace {
 
-// Not drawn yet: shows the new picture.
-int Shatter(int command, const EffectParams& params) {
-  if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
-  return 0;
-}
+ShatterPieces pieces;
+
+}  // namespace
+
+// The old picture bursts into 2 x 2 pieces that fly up and sideways off the new one.
+int Shatter(int command, const EffectParams& params) { return pieces.Run(command, params, 2); }
 
 }  // namespace lumafolio::transitions

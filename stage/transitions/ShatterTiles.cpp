@@ -1,13 +1,16 @@
-#include "stage/transitions/StageView.h"
+#include "stage/transitions/ShatterPieces.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
+namespace {
 
-// Not drawn yet: shows the new picture.
+ShatterPieces pieces;
+
+}  // namespace
+
+// As Shatter, with tiles of `variant` pixels (4, 8 or 20).
 int ShatterTiles(int command, const EffectParams& params) {
-  if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
-  return 0;
+  return pieces.Run(command, params, params.variant);
 }
 
 }  // namespace lumafolio::transitions

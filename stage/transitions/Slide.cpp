@@ -1,12 +1,15 @@
 #include "stage/transitions/StageView.h"
+#include "stage/transitions/StripLayout.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+// B slides over a still A, slowly at first: the covered part grows with the cube of the
+// progress.
 int Slide(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  const double p = Progress(params);
+  DrawStrips(params, StripMotion{.fromMoves = false, .toMoves = true}, p * p * p);
   return 0;
 }
 

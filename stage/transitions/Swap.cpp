@@ -1,12 +1,28 @@
+#include "stage/transitions/JitterTiles.h"
 #include "stage/transitions/StageView.h"
+#include "stage/transitions/TilePieces.h"
 #include "stage/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 
-// Not drawn yet: shows the new picture.
+// On black, the old picture's shaking tiles shrink into the centre while the new picture's grow
+// out of it; between 10 and 90 percent both are on the stage, the new one on top.
 int Swap(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
-  StageView(params).CopyTo();
+  const StageView view(params);
+  const int q = Percent(params);
+  if (q == 0) {
+    view.CopyFrom();
+    return 0;
+  }
+  if (q >= 100) {
+    view.CopyTo();
+    return 0;
+  }
+  view.ClearToBlack();
+  const int size = TileSizeFor(params.variant, view.width, view.height);
+  if (q <= 90) DrawJitteredTiles(view, view.from, size, 90 - q, 90);
+  if (q > 9) DrawJitteredTiles(view, view.to, size, q - 10, 90);
   return 0;
 }
 

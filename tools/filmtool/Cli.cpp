@@ -9,6 +9,7 @@
 #include "tools/filmtool/DecodeCommand.h"
 #include "tools/filmtool/ExtractCommand.h"
 #include "tools/filmtool/InspectCommand.h"
+#include "tools/filmtool/TransitionCommand.h"
 
 namespace lumafolio {
 namespace {
@@ -69,6 +70,23 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   decodeCommand->add_option("--offset", decodeOffset, "Byte offset of the JPEG in the file");
   decodeCommand->add_option("-o,--output", decodeOutput, "The BMP file to write")->required();
 
+  TransitionOptions transition;
+  CLI::App* transitionCommand = app.add_subcommand(
+      "transition",
+      "Renders the frames of one transition between two pictures, as the player draws them");
+  transitionCommand->add_option("effect", transition.effect, "A transition name or table index")
+      ->required();
+  transitionCommand
+      ->add_option("--from", transition.from, "The picture it starts from (JPEG or PNG)")
+      ->required();
+  transitionCommand->add_option("--to", transition.to, "The picture it ends on (JPEG or PNG)")
+      ->required();
+  transitionCommand->add_option("--steps", transition.steps, "The last step (frames: steps + 1)");
+  transitionCommand->add_option("--frames", transition.framesDir, "A folder for one PNG per frame");
+  transitionCommand->add_option("--sheet", transition.sheet, "One PNG with all frames, shrunk");
+  transitionCommand->add_option("--seed", transition.seed,
+                                "Seed of the random effects (the same seed draws the same frames)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -92,6 +110,8 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
       ExtractFilm(extractPath, extractFolder, out);
     } else if (*decodeCommand) {
       DecodeToBmp(decodeInput, decodeOffset, decodeOutput, out);
+    } else if (*transitionCommand) {
+      RenderTransition(transition, out);
     }
   } catch (const std::exception& e) {
     err << "filmtool: " << e.what() << "\n";

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lumafolio {
+
+// An 8-bit RGB picture, rows top-down without padding: the form PNG files hold.
+struct RgbImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgb;  // width * height * 3 bytes
+};
+
+// Writes or reads a PNG file through libpng. Reading accepts any bit depth and colour type and
+// converts it to 8-bit RGB (alpha dropped). Both throw std::runtime_error with the file's name.
+void WritePng(const std::string& path, const RgbImage& image);
+RgbImage ReadPng(const std::string& path);
+
+}  // namespace lumafolio

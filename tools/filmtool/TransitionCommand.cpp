@@ -1,0 +1,235 @@
+#include "tools/filmtool/TransitionCommand.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "jpeg/JpegDib.h"
+#include "stage/EffectLibrary.h"
+#include "stage/EffectRandom.h"
+#include "stage/FitRect.h"
+#include "stage/transitions/StageView.h"
+#include "tools/filmtool/EffectNames.h"
+
+namespace lumafolio {
+namespace {
+
+constexpr int kStageWidth = 800;
+constexpr int kStageHeight = 600;
+
+// A decoded picture in the stage's pixel layout: bottom-up BGR rows of `stride` bytes.
+struct BgrPicture {
+  int width = 0;
+  int height = 0;
+  std::size_t stride = 0;
+  std::vector<std::uint8_t> bytes;
+  const std::uint8_t* Pixel(int x, int row) const {
+    return bytes.data() + static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(x) * 3;
+  }
+};
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+BgrPicture DecodePicture(const std::string& path) {
+  const std::vector<std::uint8_t> data = ReadWholeFile(path);
+  BgrPicture picture;
+  if (data.size() >= 2 && data[0] == 0xFF && data[1] == 0xD8) {
+    std::vector<std::uint8_t> dib;
+    std::string reason;
+    if (!DecodeJpegToDib(data, dib, &reason)) {
+      throw std::runtime_error("the player's decoder refuses " + path + ": " + reason);
+    }
+    const DibLayout layout = DibLayoutFor(
+        static_cast<int>(dib[18] | dib[19] << 8 | dib[20] << 16 | std::uint32_t(dib[21]) << 24),
+        static_cast<int>(dib[22] | dib[23] << 8 | dib[24] << 16 | std::uint32_t(dib[25]) << 24));
+    picture.width = static_cast<int>(layout.width);
+    picture.height = static_cast<int>(layout.height);
+    picture.stride = layout.rowSize;
+    picture.bytes.assign(dib.begin() + kDibHeaderSize,
+                         dib.begin() + kDibHeaderSize + layout.rowSize * layout.height);
+    return picture;
+  }
+  static constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G'};
+  if (data.size() < 4 ||
+      !std::equal(std::begin(kPngSignature), std::end(kPngSignature), data.begin())) {
+    throw std::runtime_error(path + " is neither a JPEG nor a PNG file");
+  }
+  const RgbImage rgb = ReadPng(path);
+  picture.width = rgb.width;
+  picture.height = rgb.height;
+  picture.stride = transitions::RowStride(rgb.width);
+  picture.bytes.assign(picture.stride * static_cast<std::size_t>(rgb.height), 0);
+  for (int line = 0; line < rgb.height; ++line) {
+    const std::uint8_t* source = rgb.rgb.data() + static_cast<std::size_t>(line) * rgb.width * 3;
+    std::uint8_t* target =
+        picture.bytes.data() + static_cast<std::size_t>(rgb.height - 1 - line) * picture.stride;
+    for (int x = 0; x < rgb.width; ++x) {
+      target[x * 3] = source[x * 3 + 2];
+      target[x * 3 + 1] = source[x * 3 + 1];
+      target[x * 3 + 2] = source[x * 3];
+    }
+  }
+  return picture;
+}
+
+int ParseEffect(const std::string& effect) {
+  int index = -1;
+  const char* end = effect.data() + effect.size();
+  if (auto [ptr, ec] = std::from_chars(effect.data(), end, index);
+      ec == std::errc() && ptr == end) {
+    if (index >= 0 && index < kTransitionCount) return index;
+    throw std::runtime_error("transition index " + effect + " is outside 0.." +
+                             std::to_string(kTransitionCount - 1));
+  }
+  if (auto named = TransitionFromName(effect)) return *named;
+  throw std::runtime_error("unknown transition \"" + effect + "\"");
+}
+
+// Holds the seed for the effects' clock while a transition renders: the routines that reseed
+// from the clock then draw the same frames on every run.
+unsigned renderClock = 1;
+std::clock_t RenderClock() { return static_cast<std::clock_t>(renderClock); }
+
+std::string FrameName(int step) {
+  char name[32];
+  std::snprintf(name, sizeof name, "frame-%03d.png", step);
+  return name;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> LoadStagePicture(const std::string& path, int width, int height) {
+  const BgrPicture picture = DecodePicture(path);
+  const std::size_t stride = transitions::RowStride(width);
+  std::vector<std::uint8_t> stage(stride * static_cast<std::size_t>(height), 0);
+  const Rect fitted = FitRect({0, 0, picture.width, picture.height}, {0, 0, width, height});
+  // Nearest sample, as a plain stretch draws it. `line` counts from the top on both sides.
+  for (int line = fitted.top; line < fitted.bottom; ++line) {
+    const int sourceLine = static_cast<int>(static_cast<long long>(line - fitted.top) *
+                                            picture.height / fitted.Height());
+    const int sourceRow = picture.height - 1 - sourceLine;
+    std::uint8_t* target = stage.data() + static_cast<std::size_t>(height - 1 - line) * stride;
+    for (int x = fitted.left; x < fitted.right; ++x) {
+      const int sourceX = static_cast<int>(static_cast<long long>(x - fitted.left) * picture.width /
+                                           fitted.Width());
+      std::copy_n(picture.Pixel(sourceX, sourceRow), 3, target + static_cast<std::size_t>(x) * 3);
+    }
+  }
+  return stage;
+}
+
+RgbImage StageToRgb(const std::uint8_t* bits, int width, int height) {
+  RgbImage image{width, height,
+                 std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
+  const std::size_t stride = transitions::RowStride(width);
+  for (int line = 0; line < height; ++line) {
+    const std::uint8_t* row = bits + static_cast<std::size_t>(height - 1 - line) * stride;
+    std::uint8_t* target = image.rgb.data() + static_cast<std::size_t>(line) * width * 3;
+    for (int x = 0; x < width; ++x) {
+      target[x * 3] = row[x * 3 + 2];
+      target[x * 3 + 1] = row[x * 3 + 1];
+      target[x * 3 + 2] = row[x * 3];
+    }
+  }
+  return image;
+}
+
+RgbImage ContactSheet(const std::vector<RgbImage>& frames, int columns, int shrink) {
+  if (frames.empty()) throw std::runtime_error("no frames for a contact sheet");
+  constexpr int kGap = 4;
+  const int cellWidth = frames[0].width / shrink;
+  const int cellHeight = frames[0].height / shrink;
+  const int count = static_cast<int>(frames.size());
+  columns = std::clamp(columns, 1, count);
+  const int rows = (count + columns - 1) / columns;
+  RgbImage sheet;
+  sheet.width = columns * cellWidth + (columns + 1) * kGap;
+  sheet.height = rows * cellHeight + (rows + 1) * kGap;
+  sheet.rgb.assign(static_cast<std::size_t>(sheet.width) * sheet.height * 3, 48);
+  for (int i = 0; i < count; ++i) {
+    const RgbImage& frame = frames[static_cast<std::size_t>(i)];
+    const int left = kGap + (i % columns) * (cellWidth + kGap);
+    const int top = kGap + (i / columns) * (cellHeight + kGap);
+    for (int y = 0; y < cellHeight; ++y) {
+      for (int x = 0; x < cellWidth; ++x) {
+        for (int c = 0; c < 3; ++c) {
+          int sum = 0;
+          for (int dy = 0; dy < shrink; ++dy) {
+            for (int dx = 0; dx < shrink; ++dx) {
+              sum += frame.rgb[(static_cast<std::size_t>(y * shrink + dy) * frame.width +
+                                static_cast<std::size_t>(x * shrink + dx)) *
+                                   3 +
+                               c];
+            }
+          }
+          sheet.rgb[(static_cast<std::size_t>(top + y) * sheet.width +
+                     static_cast<std::size_t>(left + x)) *
+                        3 +
+                    c] = static_cast<std::uint8_t>(sum / (shrink * shrink));
+        }
+      }
+    }
+  }
+  return sheet;
+}
+
+void RenderTransition(const TransitionOptions& options, std::ostream& log) {
+  const int index = ParseEffect(options.effect);
+  if (options.steps < 1 || options.steps > 1000) {
+    throw std::runtime_error("--steps must lie in 1..1000");
+  }
+  if (options.framesDir.empty() && options.sheet.empty()) {
+    throw std::runtime_error("nothing to write: pass --frames DIR or --sheet OUT.png");
+  }
+  std::vector<std::uint8_t> from = LoadStagePicture(options.from, kStageWidth, kStageHeight);
+  std::vector<std::uint8_t> to = LoadStagePicture(options.to, kStageWidth, kStageHeight);
+  std::vector<std::uint8_t> out(from.size(), 0);
+  if (!options.framesDir.empty()) std::filesystem::create_directories(options.framesDir);
+
+  renderClock = options.seed;
+  SetEffectClock(RenderClock);
+  EffectSrand(options.seed);
+  EffectLibrary library;
+  EffectParams params;
+  params.fromBits = from.data();
+  params.toBits = to.data();
+  params.outBits = out.data();
+  params.width = kStageWidth;
+  params.height = kStageHeight;
+  params.lastStep = 100;
+  std::vector<RgbImage> frames;
+  try {
+    library.RunTransitionEffect(index, kEffectBegin, &params);
+    params.lastStep = options.steps;
+    for (int step = 0; step <= options.steps; ++step) {
+      params.step = step;
+      library.RunTransitionEffect(index, kEffectStep, &params);
+      RgbImage frame = StageToRgb(out.data(), kStageWidth, kStageHeight);
+      if (!options.framesDir.empty()) {
+        WritePng((std::filesystem::path(options.framesDir) / FrameName(step)).string(), frame);
+      }
+      if (!options.sheet.empty()) frames.push_back(std::move(frame));
+    }
+    library.RunTransitionEffect(index, kEffectEnd, nullptr);
+  } catch (...) {
+    SetEffectClock(nullptr);
+    throw;
+  }
+  SetEffectClock(nullptr);
+  if (!options.sheet.empty()) WritePng(options.sheet, ContactSheet(frames, 6, 4));
+  log << TransitionName(index) << " (" << index << "): " << options.steps + 1 << " frames";
+  if (!options.framesDir.empty()) log << " in " << options.framesDir;
+  if (!options.sheet.empty())
+    log << (options.framesDir.empty() ? " on " : ", sheet ") << options.sheet;
+  log << "\n";
+}
+
+}  // namespace lumafolio
