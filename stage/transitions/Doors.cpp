@@ -62,10 +62,12 @@ int Doors(int command, const EffectParams& params) {
   for (int line = 0; line < h; ++line) {
     const int row = h - 1 - line;
     std::uint8_t* out = view.OutRow(row);
+    const panels::PixelRange runs[2] = {doors.CoveredRun(0, left, line),
+                                        doors.CoveredRun(w - right, w, line)};
     // The new picture stays in place behind the doors and in the opening.
-    std::memcpy(out, view.ToRow(row), view.RowBytes());
-    doors.DrawLine(out, view.from, 0, left, line);
-    doors.DrawLine(out, view.from, w - right, w, line);
+    panels::FillAround(out, view.ToRow(row), w, runs, 2);
+    doors.DrawRun(out, view.from, runs[0], line);
+    doors.DrawRun(out, view.from, runs[1], line);
   }
   return 0;
 }

@@ -19,9 +19,9 @@ constexpr int kMaxTongues = 4;
 
 // The new picture rises from the bottom like a liquid. Its front climbs two percent of the
 // height every two percent of progress; the band of H / 10 lines under the front is a row of
-// rounded tongues of radius W / 4 that reach up to the front.
-// Every two percent the tongues shift sideways by a third of their spacing (three patterns in
-// turn, by q mod 6), so the front seems to ripple as it climbs.
+// rounded tongues of radius W / 4 that reach up to the front. Every two percent the tongues
+// shift sideways by a third of their spacing (three patterns in turn, by q mod 6), so the front
+// seems to ripple as it climbs.
 int Drip(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
@@ -61,7 +61,8 @@ int Drip(int command, const EffectParams& params) {
     // Each tongue is a half disc of the radius on a stem of the same width, its top touching
     // the front; a line `depth` below the front cuts it sqrt(depth (2 radius - depth)) either
     // side of its centre. On a landscape picture the band is shallower than the radius, so only
-    // the rounded caps show and the liquid's flat surface shows between them at the band's foot.
+    // the rounded caps rise above the liquid's flat surface at the band's foot, with the old
+    // picture between them.
     const double depth = front - (row + 0.5);
     const double halfWidth =
         depth >= radius ? radius : std::sqrt(std::max(0.0, depth * (2.0 * radius - depth)));

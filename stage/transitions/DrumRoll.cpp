@@ -118,11 +118,37 @@ void DrawColumns(const StageView& view, int travel) {
   }
 }
 
+// Copies the `kept` pixels of a line of `full` pixels squeezed evenly (the same source pixels
+// as EvenSampler picks) to `to`. The source index is kept in 32.32 fixed point: with the start
+// biased up by kept + 1 units the truncated step never lets it fall below the exact value, and
+// the exact value's fraction stays at least 1 / (2 kept) short of the next whole pixel, far
+// more than the bias, so every index comes out exact while kept stays below 2^15. Each pixel
+// moves as one 4-byte word whose last byte the next pixel overwrites; the last pixel moves on
+// its own, and no earlier one samples the line's last pixel, so no word reads past the line.
+void SqueezeLine(std::uint8_t* to, const std::uint8_t* from, int full, int kept) {
+  if (kept >= (1 << 15)) {
+    EvenSampler sampler(full, kept);
+    for (int i = 0; i < kept; ++i, to += 3, sampler.Advance()) {
+      std::memcpy(to, from + static_cast<std::size_t>(sampler.index) * 3, 3);
+    }
+    return;
+  }
+  const std::uint64_t step = (std::uint64_t{static_cast<std::uint32_t>(full)} << 32) /
+                             static_cast<std::uint32_t>(kept);
+  std::uint64_t position = (std::uint64_t{static_cast<std::uint32_t>(full)} << 31) /
+                               static_cast<std::uint32_t>(kept) +
+                           static_cast<std::uint32_t>(kept) + 1;
+  for (int i = 0; i + 1 < kept; ++i, to += 3, position += step) {
+    std::uint32_t pixel;
+    std::memcpy(&pixel, from + (position >> 32) * 3, 4);
+    std::memcpy(to, &pixel, 4);
+  }
+  std::memcpy(to, from + (position >> 32) * 3, 3);
+}
+
 void DrawLines(const StageView& view, int travel) {
   const int width = view.width;
   const int height = view.height;
-  std::vector<int> offsets;
-  int mappedLoss = -1;
   for (int row = 0; row < height; ++row) {
     const DrumStrip strip = StripAt(row, height, travel);
     const int loss = Shortening(strip.x, height, width);
@@ -141,21 +167,7 @@ void DrawLines(const StageView& view, int travel) {
     std::memset(out, 0, static_cast<std::size_t>(left) * 3);
     std::memset(out + static_cast<std::size_t>(left + kept) * 3, 0,
                 static_cast<std::size_t>(width - left - kept) * 3);
-    // Neighbouring lines mostly share their shortening: the byte offsets of the sampled pixels
-    // are worked out once per shortening and reused.
-    if (loss != mappedLoss) {
-      mappedLoss = loss;
-      offsets.resize(static_cast<std::size_t>(kept));
-      EvenSampler sampler(width, kept);
-      for (int i = 0; i < kept; ++i, sampler.Advance()) offsets[i] = sampler.index * 3;
-    }
-    std::uint8_t* to = out + static_cast<std::size_t>(left) * 3;
-    for (int i = 0; i < kept; ++i, to += 3) {
-      const std::uint8_t* pixel = from + offsets[i];
-      to[0] = pixel[0];
-      to[1] = pixel[1];
-      to[2] = pixel[2];
-    }
+    SqueezeLine(out + static_cast<std::size_t>(left) * 3, from, width, kept);
   }
 }
 

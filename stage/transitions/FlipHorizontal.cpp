@@ -40,8 +40,10 @@ int FlipHorizontal(int command, const EffectParams& params) {
   const panels::Sampling sourceLines = panels::SampleEvenly(top, bottom, cardLines.first, h);
   for (int line = 0; line < h; ++line) {
     std::uint8_t* out = view.OutRow(h - 1 - line);
-    std::memset(out, 0, view.RowBytes());
-    if (line < cardLines.first || line >= cardLines.end) continue;
+    if (line < cardLines.first || line >= cardLines.end) {
+      std::memset(out, 0, view.RowBytes());
+      continue;
+    }
     // The line's width falls linearly from the axis to the far edges.
     const double fromAxis = halfHeight > 0.0 ? std::fabs(line + 0.5 - centre) / halfHeight : 0.0;
     const double width = w * (1.0 - (1.0 - farScale) * std::fmin(fromAxis, 1.0));
@@ -49,6 +51,7 @@ int FlipHorizontal(int command, const EffectParams& params) {
     const int sourceLine = panels::SourceIndex(sourceLines, line - cardLines.first, h);
     const panels::PixelRange pixels = panels::CentresWithin(left, left + width, w);
     const panels::Sampling columns = panels::SampleEvenly(left, left + width, pixels.first, w);
+    panels::FillAround(out, nullptr, w, &pixels, 1);  // black beside the card
     panels::StretchRow(out + pixels.first * 3,
                        card + static_cast<std::size_t>(h - 1 - sourceLine) * view.stride,
                        pixels.end - pixels.first, columns, w);

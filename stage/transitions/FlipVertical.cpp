@@ -60,8 +60,9 @@ int FlipVertical(int command, const EffectParams& params) {
 
   for (int line = 0; line < h; ++line) {
     std::uint8_t* out = view.OutRow(h - 1 - line);
-    std::memset(out, 0, view.RowBytes());
-    card.DrawLine(out, face, cardColumns.first, cardColumns.end, line);
+    const panels::PixelRange run = card.CoveredRun(cardColumns.first, cardColumns.end, line);
+    panels::FillAround(out, nullptr, w, &run, 1);  // black around the card
+    card.DrawRun(out, face, run, line);
   }
   return 0;
 }

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // Drawing a picture as a flat panel seen at an angle (doors, swinging panels, flipping cards,
 // a falling flap). A panel is cut either into screen lines, each showing one source line
@@ -51,24 +56,64 @@ inline int SourceIndex(const Sampling& sampling, int i, int sourceSize) {
 
 // Fills `count` pixels at `out` from the source row `source` (of `sourceWidth` pixels) spread
 // by `sampling`.
-inline void StretchRow(std::uint8_t* out, const std::uint8_t* source, int count,
-                       const Sampling& sampling, int sourceWidth) {
-  std::int64_t position = sampling.start;
+inline void StretchRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict source,
+                       int count, const Sampling& sampling, int sourceWidth) {
   const std::int64_t last = static_cast<std::int64_t>(sourceWidth - 1) << 16;
-  for (int i = 0; i < count; ++i) {
-    const std::uint8_t* pixel = source + (std::min(position, last) >> 16) * 3;
-    out[i * 3] = pixel[0];
-    out[i * 3 + 1] = pixel[1];
-    out[i * 3 + 2] = pixel[2];
+  if (sampling.step == 65536 && (sampling.start >> 16) + count <= sourceWidth) {
+    // Unscaled: one block copy.
+    std::memcpy(out, source + (sampling.start >> 16) * 3, static_cast<std::size_t>(count) * 3);
+    return;
+  }
+  // Pixels before the source's last one are moved four bytes at a time (the fourth byte spills
+  // into the next output pixel, written right after); the last output pixel and those showing
+  // the source's last pixel, which may end the buffer, three bytes at a time.
+  std::int64_t fast = count - 1;
+  if (sampling.step > 0) {
+    fast = std::min(fast, (last - sampling.start + sampling.step - 1) / sampling.step);
+  } else if (sampling.start >= last) {
+    fast = 0;
+  }
+  std::int64_t position = sampling.start;
+  int i = 0;
+  for (; i < fast; ++i) {
+    std::uint32_t pixel;
+    std::memcpy(&pixel, source + (position >> 16) * 3, 4);
+    std::memcpy(out + i * 3, &pixel, 4);
+    position += sampling.step;
+  }
+  for (; i < count; ++i) {
+    std::memcpy(out + i * 3, source + (std::min(position, last) >> 16) * 3, 3);
     position += sampling.step;
   }
 }
 
+// Fills a row of `width` pixels outside the runs (sorted, not overlapping) with `background`,
+// a row of another picture, or with black when it is null: whatever a panel leaves uncovered.
+inline void FillAround(std::uint8_t* out, const std::uint8_t* background, int width,
+                       const PixelRange* runs, int count) {
+  int cursor = 0;
+  const auto fill = [out, background](int from, int to) {
+    if (from >= to) return;
+    const auto bytes = static_cast<std::size_t>(to - from) * 3;
+    if (background != nullptr) {
+      std::memcpy(out + from * 3, background + from * 3, bytes);
+    } else {
+      std::memset(out + from * 3, 0, bytes);
+    }
+  };
+  for (int i = 0; i < count; ++i) {
+    if (runs[i].first >= runs[i].end) continue;
+    fill(cursor, runs[i].first);
+    cursor = std::max(cursor, runs[i].end);
+  }
+  fill(cursor, width);
+}
+
 // A panel cut into screen columns, drawn line by line so that the output is written in memory
 // order. Each column covers a run of lines [first, end) counted from the top and shows one
-// source column whose lines are spread evenly over that run. The tables are kept as plain
-// arrays (one entry per output column, reused from step to step) so that the per-pixel loop is
-// a few loads, a multiply and a three-byte copy.
+// source column whose lines are spread evenly over that run. The panels drawn with it are
+// convex, so on every line the columns that cover it form one run: the line's ends are trimmed
+// once and the pixels between them are copied without further tests.
 class ColumnPanel {
  public:
   // Makes room for a picture of `width` by `height` with rows of `stride` bytes; no column
@@ -78,15 +123,19 @@ class ColumnPanel {
     first_.assign(w, 0);
     count_.assign(w, 0);
     sourceByte_.assign(w, 0);
-    start_.assign(w, 0);
+    base_.assign(w, 0);
     step_.assign(w, 0);
-    lineOffset_.resize(static_cast<std::size_t>(height));
-    for (int line = 0; line < height; ++line) {
-      // Lines from the top are rows from the bottom.
-      lineOffset_[static_cast<std::size_t>(line)] =
-          static_cast<std::size_t>(height - 1 - line) * stride;
-    }
+    base32_.assign(w, 0);
+    step32_.assign(w, 0);
+    offset_.assign(w, 0);
+    width_ = width;
     height_ = height;
+    stride_ = static_cast<std::ptrdiff_t>(stride);
+    rowEndColumns_ = width;
+    // Source positions are worked out in 32 bits and line numbers multiplied by the stride as
+    // 16-bit halves: fine for any picture below 10922 by 32768 unless a column is squeezed
+    // to a few lines (see SetColumn).
+    narrow_ = stride < 32768 && height < 32768;
   }
 
   // Column x shows source column `sourceColumn` stretched over the screen interval
@@ -97,50 +146,118 @@ class ColumnPanel {
     const auto i = static_cast<std::size_t>(x);
     first_[i] = lines.first;
     count_[i] = static_cast<unsigned>(lines.end - lines.first);
-    sourceByte_[i] = static_cast<std::size_t>(sourceColumn) * 3;
-    start_[i] = sampling.start;
-    step_[i] = sampling.step;
+    sourceByte_[i] = sourceColumn * 3;
+    // Source line at screen line t: (base + step * t) >> 16, kept within the picture at the
+    // column's last line even when rounding would carry it one past.
+    const std::int64_t limit = (static_cast<std::int64_t>(height_) << 16) - 1;
+    const std::int64_t start = std::min(sampling.start, limit);
+    const std::int64_t lastAlong = std::max(lines.end - lines.first - 1, 0);
+    std::int64_t step = sampling.step;
+    if (lastAlong > 0 && start + step * lastAlong > limit) step = (limit - start) / lastAlong;
+    const std::int64_t base = start - step * lines.first;
+    constexpr std::int64_t kNarrow = std::int64_t{1} << 30;
+    if (base <= -kNarrow || base >= kNarrow || step * height_ >= kNarrow) narrow_ = false;
+    base_[i] = base;
+    step_[i] = step;
+    base32_[i] = static_cast<std::int32_t>(base);
+    step32_[i] = static_cast<std::int32_t>(step);
+    // Pixels are moved four bytes at a time; the fourth byte read belongs to the next pixel or
+    // to the row padding, except at the end of a row without padding, whose last pixel can end
+    // the buffer. Columns showing that pixel are drawn three bytes at a time.
+    if (sourceColumn == width_ - 1 && stride_ == 3 * static_cast<std::ptrdiff_t>(width_)) {
+      rowEndColumns_ = std::min(rowEndColumns_, x);
+    }
   }
 
-  // Draws screen line `line` of the columns [x0, x1) from `source` into `out` (that line's row
-  // in the output); columns that do not cover the line are left as they are.
-  void DrawLine(std::uint8_t* __restrict out, const std::uint8_t* __restrict source, int x0, int x1,
-                int line) const {
-    // Local copies of the table pointers: the byte stores below could otherwise alias the
-    // vectors' own pointers and force a reload of each one per pixel.
+  // The run of columns within [x0, x1) that cover screen line `line` (empty when none does).
+  PixelRange CoveredRun(int x0, int x1, int line) const {
     const int* const first = first_.data();
     const unsigned* const count = count_.data();
-    const std::size_t* const sourceByte = sourceByte_.data();
-    const std::int64_t* const start = start_.data();
-    const std::int64_t* const step = step_.data();
-    const std::size_t* const lineOffset = lineOffset_.data();
-    const std::int64_t last = height_ - 1;
-    for (int x = x0; x < x1; ++x) {
-      const auto i = static_cast<std::size_t>(x);
-      const auto along = static_cast<unsigned>(line - first[i]);
-      if (along >= count[i]) continue;
-      const std::int64_t index = std::min((start[i] + step[i] * along) >> 16, last);
-      const std::uint8_t* pixel =
-          source + lineOffset[static_cast<std::size_t>(index)] + sourceByte[i];
-      const std::uint8_t blue = pixel[0];
-      const std::uint8_t green = pixel[1];
-      const std::uint8_t red = pixel[2];
-      out[i * 3] = blue;
-      out[i * 3 + 1] = green;
-      out[i * 3 + 2] = red;
+    const auto covers = [first, count, line](int x) {
+      return static_cast<unsigned>(line - first[x]) < count[x];
+    };
+    while (x0 < x1 && !covers(x0)) ++x0;
+    while (x1 > x0 && !covers(x1 - 1)) --x1;
+    return PixelRange{x0, x1};
+  }
+
+  // Draws the run of columns `run` (from CoveredRun) of screen line `line` from `source` into
+  // `out`, that line's row in the output. The panels drawn with this are convex, so every
+  // column of the run covers the line and the pixels are copied without further tests.
+  void DrawRun(std::uint8_t* __restrict out, const std::uint8_t* __restrict source, PixelRange run,
+               int line) {
+    if (run.first >= run.end) return;
+    Offsets(run, line);
+    const std::int32_t* const offset = offset_.data();
+    const std::uint8_t* const top = source + (height_ - 1) * stride_;  // lines count downward
+    // Four-byte moves spill one byte into the next pixel, which is written right after; the
+    // run's last pixel, and any that could end the source buffer, are moved three bytes at a
+    // time.
+    const int fast = std::min(run.end - 1, rowEndColumns_);
+    int x = run.first;
+    for (; x < fast; ++x) {
+      std::uint32_t pixel;
+      std::memcpy(&pixel, top + offset[x], 4);
+      std::memcpy(out + x * 3, &pixel, 4);
     }
+    for (; x < run.end; ++x) std::memcpy(out + x * 3, top + offset[x], 3);
   }
 
   void Release() { *this = ColumnPanel(); }
 
  private:
+  // offset_[x] for the run's columns: the byte offset of the pixel column x shows on `line`,
+  // counted from the start of the source's top line (so zero or negative in whole rows).
+  void Offsets(PixelRange run, int line) {
+    std::int32_t* const offset = offset_.data();
+    const std::int32_t* const sourceByte = sourceByte_.data();
+    int x = run.first;
+    if (narrow_) {
+      const std::int32_t* const base = base32_.data();
+      const std::int32_t* const step = step32_.data();
+      const auto stride = static_cast<std::int32_t>(stride_);
+#if defined(__SSE2__)
+      const __m128i lines = _mm_set1_epi32(line);
+      const __m128i strides = _mm_set1_epi32(stride);
+      for (; x + 4 <= run.end; x += 4) {
+        // step * line in 32 bits, from the two 32 x 32 -> 64-bit products SSE2 offers.
+        const __m128i steps = _mm_loadu_si128(reinterpret_cast<const __m128i*>(step + x));
+        const __m128i even = _mm_mul_epu32(steps, lines);
+        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(steps, 32), lines);
+        const __m128i products =
+            _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+        const __m128i bases = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + x));
+        const __m128i index = _mm_srai_epi32(_mm_add_epi32(bases, products), 16);
+        // The line and the stride are below 32768: one 16-bit multiply-add gives their product.
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sourceByte + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(offset + x),
+                         _mm_sub_epi32(bytes, _mm_madd_epi16(index, strides)));
+      }
+#endif
+      for (; x < run.end; ++x) {
+        offset[x] = sourceByte[x] - ((base[x] + step[x] * line) >> 16) * stride;
+      }
+      return;
+    }
+    for (; x < run.end; ++x) {
+      const std::int64_t index = (base_[x] + step_[x] * line) >> 16;
+      offset[x] = static_cast<std::int32_t>(sourceByte[x] - index * stride_);
+    }
+  }
+
   std::vector<int> first_;
   std::vector<unsigned> count_;
-  std::vector<std::size_t> sourceByte_;
-  std::vector<std::int64_t> start_;
+  std::vector<std::int32_t> sourceByte_;
+  std::vector<std::int64_t> base_;
   std::vector<std::int64_t> step_;
-  std::vector<std::size_t> lineOffset_;
+  std::vector<std::int32_t> base32_;  // the same in 32 bits, for narrow panels
+  std::vector<std::int32_t> step32_;
+  std::vector<std::int32_t> offset_;  // where each column's pixel comes from on one line
+  int width_ = 0;
   int height_ = 0;
+  std::ptrdiff_t stride_ = 0;
+  int rowEndColumns_ = 0;  // the first column showing a pixel that ends a source row
+  bool narrow_ = true;
 };
 
 }  // namespace lumafolio::transitions::panels

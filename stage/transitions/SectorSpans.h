@@ -95,7 +95,7 @@ inline int AddClockwiseSector(int fromDegrees, int widthDegrees, Ray* from, Ray*
   return count;
 }
 
-// Writes one row of the output: `picked` in the spans (which must not overlap), `rest`
+// Writes one row of the output: `picked` in the spans (overlaps are taken once), `rest`
 // elsewhere. Sorts the spans in place.
 inline void ComposeRow(std::uint8_t* out, const std::uint8_t* rest, const std::uint8_t* picked,
                        int width, Span* spans, int count) {

@@ -29,9 +29,11 @@ void SwingAcrossLines(const StageView& view, bool top, int extent, double farSca
   for (int line = 0; line < h; ++line) {
     const int row = h - 1 - line;
     std::uint8_t* out = view.OutRow(row);
-    std::memcpy(out, view.ToRow(row), view.RowBytes());
     const int fromHinge = top ? line : h - 1 - line;
-    if (fromHinge >= extent) continue;
+    if (fromHinge >= extent) {
+      std::memcpy(out, view.ToRow(row), view.RowBytes());
+      continue;
+    }
     // The panel's lines are A's lines spread evenly from the hinge to the far edge.
     const int sourceFromHinge =
         static_cast<int>((2 * static_cast<std::int64_t>(fromHinge) + 1) * h / (2 * extent));
@@ -40,6 +42,7 @@ void SwingAcrossLines(const StageView& view, bool top, int extent, double farSca
     const double left = (w - span) / 2;
     const panels::PixelRange pixels = panels::CentresWithin(left, left + span, w);
     const panels::Sampling columns = panels::SampleEvenly(left, left + span, pixels.first, w);
+    panels::FillAround(out, view.ToRow(row), w, &pixels, 1);
     panels::StretchRow(out + pixels.first * 3, view.FromRow(h - 1 - sourceLine),
                        pixels.end - pixels.first, columns, w);
   }
@@ -64,8 +67,9 @@ void SwingAcrossColumns(const StageView& view, bool right, int extent, double fa
   for (int line = 0; line < h; ++line) {
     const int row = h - 1 - line;
     std::uint8_t* out = view.OutRow(row);
-    std::memcpy(out, view.ToRow(row), view.RowBytes());
-    swingPanel.DrawLine(out, view.from, x0, x1, line);
+    const panels::PixelRange run = swingPanel.CoveredRun(x0, x1, line);
+    panels::FillAround(out, view.ToRow(row), w, &run, 1);
+    swingPanel.DrawRun(out, view.from, run, line);
   }
 }
 

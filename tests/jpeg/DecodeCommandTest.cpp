@@ -9,6 +9,7 @@
 
 #include "DcPicture.h"
 #include "jpeg/JpegDib.h"
+#include "tools/FilmtoolRun.h"
 #include "tools/filmtool/Cli.h"
 
 namespace lumafolio {
@@ -16,18 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
-
-ToolRun Filmtool(const std::vector<std::string>& args) {
-  std::vector<const char*> argv = {"filmtool"};
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  std::ostringstream out, err;
-  const int status = RunFilmtool(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using test::Filmtool;
+using test::ToolRun;
 
 std::vector<uint8_t> ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

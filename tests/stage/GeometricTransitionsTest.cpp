@@ -282,6 +282,26 @@ TEST(FlipTransitions, HorizontalCardOpensOnB) {
   EXPECT_TRUE(Black(run.out.AtScreen(63, 40)));
 }
 
+// --- Pictures beyond the panels' 32-bit fast path ---------------------------------------------
+
+TEST(PanelTransitions, VeryTallPicturesStillSampleTheirOwnPixels) {
+  // 33000 lines is past what the column panels work out four at a time in 32 bits; they fall
+  // back to 64-bit positions and must draw the same kind of frame.
+  TransitionRun run(5, 33000);
+  Step(Doors, run, 0, 4, 0, 1);
+  EXPECT_TRUE(OutputIs(run, run.from));
+  Step(FlipVertical, run, 0, 4, 0, 1);
+  EXPECT_TRUE(OutputIs(run, run.from));
+  Step(Swing, run, 1, 4, 64, 1);  // 5 cos(22.5 degrees) = 4 columns of A from the left
+  for (int line = 0; line < 33000; line += 97) {
+    ASSERT_EQ(InPlace(run, 4, line), 'B') << line;
+    // The hinge column has lost about one percent of its height at each end.
+    if (line >= 1000 && line < 32000) {
+      ASSERT_TRUE(FromA(run.out.AtScreen(0, line))) << line;
+    }
+  }
+}
+
 // --- Flap ----------------------------------------------------------------------------------
 
 // The number of top lines of the centre column that show B, with A in place below them.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FilmtoolRun.h"
 #include "TempDir.h"
 #include "TestJpegs.h"
 #include "app/PlayerPayload.h"
@@ -28,24 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-struct ToolRun {
-  int status = 0;
-  std::string out;
-  std::string err;
-};
-
-ToolRun Filmtool(std::vector<std::string> args) {
-  args.insert(args.begin(), "filmtool");
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  std::ostringstream out;
-  std::ostringstream err;
-  ToolRun run;
-  run.status = RunFilmtool(static_cast<int>(argv.size()), argv.data(), out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using test::Filmtool;
+using test::ToolRun;
 
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, int64_t offset, int64_t size) {
   return {bytes.begin() + offset, bytes.begin() + offset + size};

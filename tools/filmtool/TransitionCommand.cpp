@@ -191,7 +191,9 @@ void RenderTransition(const TransitionOptions& options, std::ostream& log) {
   }
   std::vector<std::uint8_t> from = LoadStagePicture(options.from, kStageWidth, kStageHeight);
   std::vector<std::uint8_t> to = LoadStagePicture(options.to, kStageWidth, kStageHeight);
-  std::vector<std::uint8_t> out(from.size(), 0);
+  // Some effects leave their first frame unwritten; the player's output then still holds the
+  // picture on screen, which is A.
+  std::vector<std::uint8_t> out = from;
   if (!options.framesDir.empty()) std::filesystem::create_directories(options.framesDir);
 
   renderClock = options.seed;
