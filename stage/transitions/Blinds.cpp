@@ -53,14 +53,7 @@ int Blinds(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int q = Percent(params);
-  if (q <= 0) {
-    view.CopyFrom();
-    return 0;
-  }
-  if (q >= 100) {
-    view.CopyTo();
-    return 0;
-  }
+  if (DrawEndPoint(view, q)) return 0;
   const int k = std::max(1, params.variant);
   // The band fill is worked out from p in single precision; the product and quotient are
   // taken exactly (in double), so the result follows p's single-precision rounding.

@@ -88,14 +88,7 @@ int Blocks(int command, const EffectParams& params) {
 
   const StageView view(params);
   const int q = Percent(params);
-  if (q <= 0) {
-    view.CopyFrom();
-    return 0;
-  }
-  if (q >= 100) {
-    view.CopyTo();
-    return 0;
-  }
+  if (DrawEndPoint(view, q)) return 0;
   // Begin may have run without a picture size, or not at all.
   if (!GridFits(params)) BuildGrid(params.width, params.height, params.variant);
 

@@ -26,14 +26,7 @@ int Drip(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int q = Percent(params);
-  if (q <= 0) {
-    view.CopyFrom();
-    return 0;
-  }
-  if (q >= 100) {
-    view.CopyTo();
-    return 0;
-  }
+  if (DrawEndPoint(view, q)) return 0;
   const int w = view.width;
   const int h = view.height;
   // Lines counted upward from the bottom line.

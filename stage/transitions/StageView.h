@@ -52,4 +52,18 @@ inline double Progress(const EffectParams& params) {
 }
 inline int Percent(const EffectParams& params) { return params.step * 100 / params.lastStep; }
 
+// Many effects show A at 0 percent and B at 100 whatever they draw in between. Draws that end
+// point and returns true, or returns false for a step in between.
+inline bool DrawEndPoint(const StageView& view, int percent) {
+  if (percent <= 0) {
+    view.CopyFrom();
+    return true;
+  }
+  if (percent >= 100) {
+    view.CopyTo();
+    return true;
+  }
+  return false;
+}
+
 }  // namespace lumafolio::transitions
