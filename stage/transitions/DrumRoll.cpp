@@ -133,11 +133,11 @@ void SqueezeLine(std::uint8_t* to, const std::uint8_t* from, int full, int kept)
     }
     return;
   }
-  const std::uint64_t step = (std::uint64_t{static_cast<std::uint32_t>(full)} << 32) /
-                             static_cast<std::uint32_t>(kept);
-  std::uint64_t position = (std::uint64_t{static_cast<std::uint32_t>(full)} << 31) /
-                               static_cast<std::uint32_t>(kept) +
-                           static_cast<std::uint32_t>(kept) + 1;
+  const std::uint64_t step =
+      (std::uint64_t{static_cast<std::uint32_t>(full)} << 32) / static_cast<std::uint32_t>(kept);
+  std::uint64_t position =
+      (std::uint64_t{static_cast<std::uint32_t>(full)} << 31) / static_cast<std::uint32_t>(kept) +
+      static_cast<std::uint32_t>(kept) + 1;
   for (int i = 0; i + 1 < kept; ++i, to += 3, position += step) {
     std::uint32_t pixel;
     std::memcpy(&pixel, from + (position >> 32) * 3, 4);

@@ -77,18 +77,7 @@ inline void CopyBlockClipped(const StageView& view, const std::uint8_t* source, 
 // is a fixed-length copy that compiles to a few moves; kSize = 0 takes `size` at run time.
 template <int kSize>
 inline void CopySquare(std::uint8_t* to, const std::uint8_t* from, std::size_t stride, int size) {
-  if constexpr (kSize > 0 && kSize <= -4) {
-    // Every line is read before any is written: a load issued after a store to an address
-    // with the same low 12 bits waits for that store, and the output and the source often
-    // line up so (same place in two pictures allocated alike).
-    std::uint8_t lines[kSize][kSize * 3];
-    for (int line = 0; line < kSize; ++line) {
-      std::memcpy(lines[line], from + static_cast<std::size_t>(line) * stride, kSize * 3);
-    }
-    for (int line = 0; line < kSize; ++line) {
-      std::memcpy(to + static_cast<std::size_t>(line) * stride, lines[line], kSize * 3);
-    }
-  } else if constexpr (kSize > 0) {
+  if constexpr (kSize > 0) {
     for (int line = 0; line < kSize; ++line, to += stride, from += stride) {
       std::memcpy(to, from, kSize * 3);
     }
