@@ -3,31 +3,81 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "film/FilmDocument.h"
+#include "show/FramePacer.h"
+#include "show/KeyLatches.h"
+#include "show/ShowWorker.h"
+#include "show/SlideView.h"
+#include "show/TransitionDriver.h"
+#include "stage/StageSurface.h"
 
 namespace lumafolio {
 
-// The full-screen window in which the show runs, in front of the black host window. It will own
-// everything that puts an item on screen; until the show engine is built it owns nothing and
-// creates no window, so a started film leaves the black host window up.
+class SlideImage;
+
+// The full-screen window in which the show runs, in front of the black host window. It owns
+// everything that puts an item on screen (the slide view, the stage, the worker that prepares
+// the next item) and the show's timers, and it receives all input during the show.
+//
+// A show step (ShowNext) brings on the next item: it waits for the worker to have prepared it,
+// holds the worker, runs the transition and the caption frames, makes the item current, and
+// lets the worker prepare the one after. Timed films step on timer 11, manual films on Page
+// Down or a click; Page Up goes back; Escape and a double-click end the show through the host.
 class PresenterWindow {
  public:
+  static constexpr UINT_PTR kShowTimer = 11;
+  static constexpr UINT_PTR kVideoTimer = 12;
+  static constexpr UINT kFirstItemDelayMs = 500;
+
   PresenterWindow() = default;
   PresenterWindow(const PresenterWindow&) = delete;
   PresenterWindow& operator=(const PresenterWindow&) = delete;
   ~PresenterWindow() { Destroy(); }
 
-  // Creates the window, owned by `owner`, to show `film` from item `firstItem`. False when no
-  // window was made.
-  bool Create(HWND owner, FilmDocument& film, int32_t firstItem);
-  // Stops everything the show runs and destroys the window; safe to call more than once.
+  // Creates the window, owned by `host`, to show `film` from item `firstItem` (1-based), and
+  // starts the worker. False when no window was made (nothing else is left running then).
+  bool Create(HWND host, FilmDocument& film, int32_t firstItem);
+  // Stops the timers and the worker, releases every surface and destroys the window; safe to
+  // call more than once.
   void Destroy();
 
   HWND window() const { return window_; }
 
  private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void ShowNext();
+  void ShowPrevious();
+  void OnTimer(UINT_PTR id);
+  void OnKey(WPARAM key);
+  void Paint();
+  void StartItem(HDC dc);
+  bool PrepareNext(const FilmItem& next);
+  void EndShowThroughHost() const;
+  void StartShowTimer(UINT milliseconds);
+  void StopShowTimer();
+  bool Manual() const { return playMode_ == kPlayManual; }
+
   HWND window_ = nullptr;
+  HWND host_ = nullptr;
+  FilmDocument* film_ = nullptr;
+  FilmItem currentItem_;
+  bool loop_ = false;
+  int32_t playMode_ = kPlayTimed;
+  bool cursorHidden_ = false;
+  UINT_PTR showTimer_ = 0;
+
+  std::unique_ptr<SlideView> slideView_;
+  std::unique_ptr<StageSurface> stage_;
+  std::unique_ptr<ShowWorker> worker_;
+  std::unique_ptr<KeyLatches> keys_;
+  std::unique_ptr<FramePacer> pacer_;
+  std::unique_ptr<TransitionDriver> driver_;
+  SlideImage* currentPrepared_ = nullptr;  // the picture on screen (owned by the slide view)
+  SlideImage* nextPrepared_ = nullptr;     // the prepared next picture (written by the worker)
 };
 
 }  // namespace lumafolio

@@ -193,6 +193,13 @@ void StageSurface::RestoreStage() {
   DrawOutput(stageDc_.get(), 0, 0);
 }
 
+void StageSurface::ClearStage() {
+  if (!HasSurfaces()) return;
+  std::memset(toBits_, 0, PictureBytes());
+  std::memset(outBits_, 0, PictureBytes());
+  PatBlt(stageDc_.get(), 0, 0, stageWidth_, stageHeight_, BLACKNESS);
+}
+
 void StageSurface::Present(HDC dc) const {
   if (!stageDc_) return;
   const POINT at = StagePosition();

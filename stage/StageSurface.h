@@ -47,6 +47,8 @@ class StageSurface {
 
   // Output and stage memory = B (the clean new picture).
   void RestoreStage();
+  // B, the output and the stage memory black: an item without a picture.
+  void ClearStage();
   // Copies the stage memory to `dc` at the stage position.
   void Present(HDC dc) const;
   // Deletes every bitmap and the stage memory; harmless when already released.
