@@ -44,4 +44,27 @@ bool HuffmanLookup::Build(const std::array<uint8_t, 16>& counts, std::span<const
   return true;
 }
 
+void FastAcLookup::Build(const HuffmanLookup& lookup) {
+  for (uint32_t index = 0; index < entries_.size(); ++index) {
+    const uint32_t window = index << (32 - kBits);
+    const uint32_t entry = lookup.Find(window);
+    const int length = static_cast<int>(entry >> 16) & 0x1F;
+    const int symbol = static_cast<int>(entry & 0xFF);
+    const int size = symbol & 15;
+    int32_t fast = 0;
+    if (length > 0 && length + size <= kBits) {
+      int value = 0;
+      if (size > 0) {
+        // The value's bits follow the code; a leading 0 means negative (value - (2^size - 1)).
+        value = static_cast<int>((window << length) >> (32 - size));
+        if ((value >> (size - 1)) == 0) value -= (1 << size) - 1;
+      }
+      fast = static_cast<int32_t>(static_cast<uint32_t>(value) << 16 |
+                                  static_cast<uint32_t>(symbol) << 8 |
+                                  static_cast<uint32_t>(length + size));
+    }
+    entries_[index] = fast;
+  }
+}
+
 }  // namespace lumafolio

@@ -19,8 +19,8 @@ class HuffmanLookup {
 
   HuffmanLookup() { first_.fill(0); }
 
-  // Builds the table from the 16 code-length counts and the symbols in code order (T.81
-  // Annex C: codes of one length follow one another, so filling entries in order reproduces
+  // Builds the table from the 16 code-length counts and the symbols in code order (canonical
+  // codes: codes of one length follow one another, so filling entries in order reproduces
   // the code assignment). Refuses counts whose codes do not fit in 16 bits (more than 2^16
   // entries of the finest level, which would overrun the tables) and more than 256 symbols;
   // a refused table is left empty.
@@ -40,6 +40,27 @@ class HuffmanLookup {
  private:
   std::array<uint32_t, 256> first_;
   std::vector<std::array<uint32_t, 256>> second_;
+};
+
+// One look-up for the commonest AC codes: indexed by the next kBits bits, an entry holds what
+// the code and the coefficient value after it come to, so that the entropy decoder does one
+// table access (and no separate value extraction) per coefficient. An entry is
+//   bits 0..7:   bits to drop, code and value together (0: not covered, use HuffmanLookup)
+//   bits 8..15:  the symbol (run << 4 | size)
+//   bits 16..31: the coefficient value, sign-extended from `size` bits (0 when size is 0)
+// Codes of at most kBits bits whose value fits in the rest of the kBits are covered, and so
+// are end-of-block and runs of zeros (size 0) of at most kBits bits.
+class FastAcLookup {
+ public:
+  static constexpr int kBits = 10;
+
+  FastAcLookup() { entries_.fill(0); }
+  void Build(const HuffmanLookup& lookup);
+  int32_t Find(uint64_t window) const { return entries_[window >> (64 - kBits)]; }
+  const std::array<int32_t, 1 << kBits>& Entries() const { return entries_; }
+
+ private:
+  std::array<int32_t, 1 << kBits> entries_;
 };
 
 }  // namespace lumafolio

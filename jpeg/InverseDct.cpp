@@ -84,12 +84,18 @@ void Transform1d(int16_t* x, int step) {
 
 #if defined(__SSE2__)
 
-inline __m128i MulV(__m128i a, __m128i c, int n) {
+#if defined(__GNUC__)
+#define LUMAFOLIO_INLINE [[gnu::always_inline]] inline
+#else
+#define LUMAFOLIO_INLINE inline
+#endif
+
+LUMAFOLIO_INLINE __m128i MulV(__m128i a, __m128i c, int n) {
   return _mm_mulhi_epi16(_mm_slli_epi16(a, n), c);
 }
 
 // The 1-D transform on eight lanes at once: v[i] holds input i of every lane.
-inline void Transform8(__m128i v[8]) {
+LUMAFOLIO_INLINE void Transform8(__m128i v[8]) {
   const __m128i k23170 = _mm_set1_epi16(23170);
   const __m128i k21407 = _mm_set1_epi16(21407);
   const __m128i k17734 = _mm_set1_epi16(17734);
@@ -129,7 +135,44 @@ inline void Transform8(__m128i v[8]) {
   v[3] = _mm_subs_epi16(t3, t4);
 }
 
-inline void Transpose8(__m128i v[8]) {
+// Transform8 for inputs 4 to 7 all zero, written out with those inputs folded away: a
+// saturating add or subtract of zero returns the other operand unchanged, and 0 - x is kept as
+// the saturating subtraction it was, so every output equals Transform8's bit for bit.
+LUMAFOLIO_INLINE void Transform8Half(__m128i v[8]) {
+  const __m128i k23170 = _mm_set1_epi16(23170);
+  const __m128i k21407 = _mm_set1_epi16(21407);
+  const __m128i k17734 = _mm_set1_epi16(17734);
+  const __m128i k25080 = _mm_set1_epi16(25080);
+
+  const __m128i t12 = _mm_subs_epi16(MulV(v[2], k23170, 2), v[2]);
+  const __m128i t0 = _mm_adds_epi16(v[0], v[2]);
+  const __m128i t3 = _mm_subs_epi16(v[0], v[2]);
+  const __m128i t1 = _mm_adds_epi16(v[0], t12);
+  const __m128i t2 = _mm_subs_epi16(v[0], t12);
+
+  const __m128i z10 = _mm_subs_epi16(_mm_setzero_si128(), v[3]);
+  const __m128i t7 = _mm_adds_epi16(v[1], v[3]);
+  const __m128i u11 = MulV(_mm_subs_epi16(v[1], v[3]), k23170, 2);
+  const __m128i a = MulV(z10, k21407, 3);
+  const __m128i b = MulV(v[1], k17734, 2);
+  const __m128i c = MulV(_mm_subs_epi16(z10, v[1]), k25080, 1);
+  const __m128i u12 = _mm_subs_epi16(b, c);
+  const __m128i u10 = _mm_subs_epi16(c, a);
+  const __m128i t6 = _mm_subs_epi16(u12, t7);
+  const __m128i t5 = _mm_subs_epi16(u11, t6);
+  const __m128i t4 = _mm_adds_epi16(u10, t5);
+
+  v[0] = _mm_adds_epi16(t0, t7);
+  v[7] = _mm_subs_epi16(t0, t7);
+  v[1] = _mm_adds_epi16(t1, t6);
+  v[6] = _mm_subs_epi16(t1, t6);
+  v[2] = _mm_adds_epi16(t2, t5);
+  v[5] = _mm_subs_epi16(t2, t5);
+  v[4] = _mm_adds_epi16(t3, t4);
+  v[3] = _mm_subs_epi16(t3, t4);
+}
+
+LUMAFOLIO_INLINE void Transpose8(__m128i v[8]) {
   const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]);
   const __m128i a1 = _mm_unpackhi_epi16(v[0], v[1]);
   const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]);
@@ -156,29 +199,110 @@ inline void Transpose8(__m128i v[8]) {
   v[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
-// Pre-scale, both passes and the rounding shift; v[r] ends up holding sample row r.
-inline void Idct8x8(const int16_t block[64], __m128i v[8]) {
-  // The pre-shift differs within row 5, so it is done as a 16-bit multiply by 2^shift, whose
-  // low half is exactly the 16-bit left shift.
-  for (int r = 0; r < 8; ++r) {
-    const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * r));
-    const __m128i scale = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPrescale + 8 * r));
-    __m128i shift;
-    if (r < 5) {
-      shift = _mm_set1_epi16(8);
-    } else if (r == 5) {
-      shift = _mm_setr_epi16(8, 8, 8, 8, 4, 4, 4, 4);
-    } else {
-      shift = _mm_set1_epi16(r == 6 ? 4 : 2);
-    }
-    v[r] = _mm_mulhi_epi16(_mm_mullo_epi16(row, shift), scale);
+// Transpose8 when lanes 4 to 7 of every row are zero: only the first four output rows are
+// non-zero, and only they are computed (rows 4 to 7 become zero).
+LUMAFOLIO_INLINE void Transpose8Half(__m128i v[8]) {
+  const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+  const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+  const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+  v[0] = _mm_unpacklo_epi64(b0, b4);
+  v[1] = _mm_unpackhi_epi64(b0, b4);
+  v[2] = _mm_unpacklo_epi64(b1, b5);
+  v[3] = _mm_unpackhi_epi64(b1, b5);
+  v[4] = v[5] = v[6] = v[7] = _mm_setzero_si128();
+}
+
+// Row r of the block times its prescale entries, shifted left first by PrescaleShift (done as
+// the low half of a multiply where the shift differs within the row).
+LUMAFOLIO_INLINE __m128i PrescaleRow(const int16_t block[64], int r) {
+  const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * r));
+  const __m128i scale = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPrescale + 8 * r));
+  __m128i shifted;
+  if (r < 5) {
+    shifted = _mm_slli_epi16(row, 3);
+  } else if (r == 5) {
+    shifted = _mm_mullo_epi16(row, _mm_setr_epi16(8, 8, 8, 8, 4, 4, 4, 4));
+  } else {
+    shifted = _mm_slli_epi16(row, r == 6 ? 2 : 1);
   }
+  return _mm_mulhi_epi16(shifted, scale);
+}
+
+// Pre-scale, both passes and the rounding shift; v[r] ends up holding sample row r.
+LUMAFOLIO_INLINE void Idct8x8(const int16_t block[64], __m128i v[8]) {
+  v[0] = PrescaleRow(block, 0);
+  v[1] = PrescaleRow(block, 1);
+  v[2] = PrescaleRow(block, 2);
+  v[3] = PrescaleRow(block, 3);
+  v[4] = PrescaleRow(block, 4);
+  v[5] = PrescaleRow(block, 5);
+  v[6] = PrescaleRow(block, 6);
+  v[7] = PrescaleRow(block, 7);
   Transform8(v);  // columns: lane k of v[r] is row r, column k
   Transpose8(v);
   Transform8(v);  // rows
   Transpose8(v);
   const __m128i eight = _mm_set1_epi16(8);
-  for (int r = 0; r < 8; ++r) v[r] = _mm_srai_epi16(_mm_adds_epi16(v[r], eight), 4);
+  v[0] = _mm_srai_epi16(_mm_adds_epi16(v[0], eight), 4);
+  v[1] = _mm_srai_epi16(_mm_adds_epi16(v[1], eight), 4);
+  v[2] = _mm_srai_epi16(_mm_adds_epi16(v[2], eight), 4);
+  v[3] = _mm_srai_epi16(_mm_adds_epi16(v[3], eight), 4);
+  v[4] = _mm_srai_epi16(_mm_adds_epi16(v[4], eight), 4);
+  v[5] = _mm_srai_epi16(_mm_adds_epi16(v[5], eight), 4);
+  v[6] = _mm_srai_epi16(_mm_adds_epi16(v[6], eight), 4);
+  v[7] = _mm_srai_epi16(_mm_adds_epi16(v[7], eight), 4);
+}
+
+// Clearing only the rows that can be non-zero is cheaper than a fill of the whole block.
+LUMAFOLIO_INLINE void ClearRows(int16_t block[64], int rows) {
+  for (int r = 0; r < rows; ++r) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * r), _mm_setzero_si128());
+  }
+}
+
+// Two rows of eight samples, the low and the high half of `rows`.
+LUMAFOLIO_INLINE void StoreRowPair(__m128i rows, uint8_t* destination, std::ptrdiff_t stride) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), rows);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + stride),
+                   _mm_unpackhi_epi64(rows, rows));
+}
+
+// The rounding shift of the second pass's output (v[k] holding column k of every row), the
+// clamp to bytes and the eight stores. The transpose back to rows is done on the packed bytes,
+// which takes fewer steps than on 16-bit values.
+LUMAFOLIO_INLINE void RoundAndStoreColumns(__m128i v[8], uint8_t* destination,
+                                           std::ptrdiff_t stride) {
+  const __m128i eight = _mm_set1_epi16(8);
+  v[0] = _mm_srai_epi16(_mm_adds_epi16(v[0], eight), 4);
+  v[1] = _mm_srai_epi16(_mm_adds_epi16(v[1], eight), 4);
+  v[2] = _mm_srai_epi16(_mm_adds_epi16(v[2], eight), 4);
+  v[3] = _mm_srai_epi16(_mm_adds_epi16(v[3], eight), 4);
+  v[4] = _mm_srai_epi16(_mm_adds_epi16(v[4], eight), 4);
+  v[5] = _mm_srai_epi16(_mm_adds_epi16(v[5], eight), 4);
+  v[6] = _mm_srai_epi16(_mm_adds_epi16(v[6], eight), 4);
+  v[7] = _mm_srai_epi16(_mm_adds_epi16(v[7], eight), 4);
+  // p0 holds columns 0 and 1 (rows 0 to 7 each), p1 columns 2 and 3, and so on.
+  const __m128i p0 = _mm_packus_epi16(v[0], v[1]);
+  const __m128i p1 = _mm_packus_epi16(v[2], v[3]);
+  const __m128i p2 = _mm_packus_epi16(v[4], v[5]);
+  const __m128i p3 = _mm_packus_epi16(v[6], v[7]);
+  const __m128i t0 = _mm_unpacklo_epi8(p0, p1);  // c0 c2 of rows 0..7
+  const __m128i t1 = _mm_unpackhi_epi8(p0, p1);  // c1 c3
+  const __m128i t2 = _mm_unpacklo_epi8(p2, p3);  // c4 c6
+  const __m128i t3 = _mm_unpackhi_epi8(p2, p3);  // c5 c7
+  const __m128i u0 = _mm_unpacklo_epi8(t0, t1);  // c0 c1 c2 c3 of rows 0..3
+  const __m128i u1 = _mm_unpackhi_epi8(t0, t1);  // ... of rows 4..7
+  const __m128i u2 = _mm_unpacklo_epi8(t2, t3);  // c4 .. c7 of rows 0..3
+  const __m128i u3 = _mm_unpackhi_epi8(t2, t3);  // ... of rows 4..7
+  StoreRowPair(_mm_unpacklo_epi32(u0, u2), destination, stride);
+  StoreRowPair(_mm_unpackhi_epi32(u0, u2), destination + 2 * stride, stride);
+  StoreRowPair(_mm_unpacklo_epi32(u1, u3), destination + 4 * stride, stride);
+  StoreRowPair(_mm_unpackhi_epi32(u1, u3), destination + 6 * stride, stride);
 }
 
 #endif
@@ -227,13 +351,35 @@ void StoreBlock(const int16_t block[64], uint8_t* destination, std::ptrdiff_t st
 
 void InverseDctAndStore(int16_t block[64], uint8_t* destination, std::ptrdiff_t stride) {
   __m128i v[8];
-  Idct8x8(block, v);
-  for (int r = 0; r < 8; r += 2) {
-    const __m128i bytes = _mm_packus_epi16(v[r], v[r + 1]);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + r * stride), bytes);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + (r + 1) * stride),
-                     _mm_unpackhi_epi64(bytes, bytes));
-  }
+  v[0] = PrescaleRow(block, 0);
+  v[1] = PrescaleRow(block, 1);
+  v[2] = PrescaleRow(block, 2);
+  v[3] = PrescaleRow(block, 3);
+  v[4] = PrescaleRow(block, 4);
+  v[5] = PrescaleRow(block, 5);
+  v[6] = PrescaleRow(block, 6);
+  v[7] = PrescaleRow(block, 7);
+  Transform8(v);
+  Transpose8(v);
+  Transform8(v);
+  RoundAndStoreColumns(v, destination, stride);
+  ClearRows(block, 8);
+}
+
+void InverseDctAndStore4x4(int16_t block[64], uint8_t* destination, std::ptrdiff_t stride) {
+  // Rows 4 to 7 are zero, so the column pass has zero inputs 4 to 7; columns 4 to 7 are zero
+  // too, so its outputs are zero in lanes 4 to 7, and after the transpose the row pass has
+  // zero inputs 4 to 7 as well.
+  __m128i v[8];
+  v[0] = PrescaleRow(block, 0);
+  v[1] = PrescaleRow(block, 1);
+  v[2] = PrescaleRow(block, 2);
+  v[3] = PrescaleRow(block, 3);
+  Transform8Half(v);
+  Transpose8Half(v);
+  Transform8Half(v);
+  RoundAndStoreColumns(v, destination, stride);
+  ClearRows(block, 4);
 }
 
 bool InverseDctIsSimd() { return true; }
@@ -249,6 +395,11 @@ void StoreBlock(const int16_t block[64], uint8_t* destination, std::ptrdiff_t st
 void InverseDctAndStore(int16_t block[64], uint8_t* destination, std::ptrdiff_t stride) {
   InverseDctScalar(block);
   StoreBlockScalar(block, destination, stride);
+  std::fill(block, block + 64, int16_t{0});
+}
+
+void InverseDctAndStore4x4(int16_t block[64], uint8_t* destination, std::ptrdiff_t stride) {
+  InverseDctAndStore(block, destination, stride);
 }
 
 bool InverseDctIsSimd() { return false; }

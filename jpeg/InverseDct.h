@@ -20,8 +20,13 @@ void InverseDct(int16_t block[64]);
 void StoreBlockScalar(const int16_t block[64], uint8_t* destination, std::ptrdiff_t stride);
 void StoreBlock(const int16_t block[64], uint8_t* destination, std::ptrdiff_t stride);
 
-// InverseDct followed by StoreBlock; the block is left in an unspecified state.
+// InverseDct followed by StoreBlock; the block is left all zero, ready for the next one.
 void InverseDctAndStore(int16_t block[64], uint8_t* destination, std::ptrdiff_t stride);
+
+// InverseDctAndStore of a block whose non-zero values all lie in rows 0 to 3 and columns 0 to
+// 3 (zig-zag positions 0 to 9 always do): the same result with the passes' known zeros left
+// out. The block is left all zero.
+void InverseDctAndStore4x4(int16_t block[64], uint8_t* destination, std::ptrdiff_t stride);
 
 // InverseDct and StoreBlock of a block whose only non-zero value is the DC term `dc`: every
 // sample of such a block comes out the same, so this writes the exact result without the

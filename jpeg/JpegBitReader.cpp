@@ -8,14 +8,14 @@ JpegBitReader::JpegBitReader(std::span<const uint8_t> bytes) {
   state_.data = bytes.data();
   state_.available = bytes.size();
   if (bytes.empty()) Refill();
-  FillWindow();
+  FillFromEmpty();
 }
 
 JpegBitReader::JpegBitReader(std::FILE* file, std::size_t chunkSize)
     : file_(file), chunkSize_(std::max<std::size_t>(chunkSize, 1)) {
   chunk_ = std::make_unique<uint8_t[]>(chunkSize_);
   Refill();
-  FillWindow();
+  FillFromEmpty();
 }
 
 JpegBitReader::~JpegBitReader() = default;
@@ -41,10 +41,25 @@ JpegBitReader::State JpegBitReader::Refilled(State s) {
   return state_;
 }
 
-void JpegBitReader::FillWindow() {
+void JpegBitReader::FillFromEmpty() {
   state_.window = 0;
   state_.bitCount = 0;
   while (state_.bitCount <= 24) LoadByte(state_);
+}
+
+JpegBitReader::State JpegBitReader::FilledByteWise(State s) {
+  while (s.bitCount <= 24) LoadByte(s);
+  return s;
+}
+
+void JpegBitReader::EndEntropyData() {
+  // The byte-wise reader would hold 25 to 32 bits; the bytes beyond are plain bytes of this
+  // chunk, taken in one piece right before `position`.
+  const int extra = static_cast<int>(std::min<std::size_t>(
+      state_.bitCount > 32 ? (state_.bitCount - 25) >> 3 : 0, state_.position));
+  state_.position -= static_cast<std::size_t>(extra);
+  state_.bitCount -= 8 * extra;
+  state_.window &= ~uint64_t{0} << (64 - state_.bitCount);
 }
 
 void JpegBitReader::SkipBytes(std::size_t n) {
@@ -61,7 +76,7 @@ void JpegBitReader::SkipBytes(std::size_t n) {
   }
   state_.position =
       exhausted_ ? std::min(state_.position + rest, state_.available) : state_.position + rest;
-  FillWindow();
+  FillFromEmpty();
 }
 
 }  // namespace lumafolio

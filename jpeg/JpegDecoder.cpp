@@ -9,7 +9,7 @@
 namespace lumafolio {
 namespace {
 
-// Natural (row-major) position of each zig-zag index, T.81 Figure A.6.
+// Natural (row-major) position of each zig-zag index.
 constexpr uint8_t kNaturalOrder[64] = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,   //
     12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,  //
@@ -113,8 +113,8 @@ bool JpegDecoder::ReadFrameHeader() {
     const auto valid = [](int f) { return f == 1 || f == 2 || f == 4; };
     if (!valid(component.h) || !valid(component.v)) return Fail("sampling factor not 1, 2 or 4");
     if (component.tq > 3) return Fail("quantisation table selector above 3");
-    // With one component the sampling factors mean nothing (T.81 A.2.2: its scan is one block
-    // per MCU); treating them as 1 keeps the block order right.
+    // With one component the sampling factors mean nothing (a lone component's scan is one
+    // block per MCU); treating them as 1 keeps the block order right.
     if (count == 1) component.h = component.v = 1;
     hMax = std::max(hMax, component.h);
     vMax = std::max(vMax, component.v);
@@ -123,12 +123,16 @@ bool JpegDecoder::ReadFrameHeader() {
   height_ = height;
   mcusPerRow_ = ((width + hMax - 1) / hMax + 7) / 8;
   mcuRows_ = ((height + vMax - 1) / vMax + 7) / 8;
+  for (JpegComponent& component : components_) {
+    component.log2H = Log2(component.h);
+    component.log2V = Log2(component.v);
+    component.stride = std::size_t(mcusPerRow_) * 8 * component.h;
+  }
+  streaming_ = sink_ && sink_->Start(*this);
+  const std::size_t planeMcuRows = streaming_ ? 1 : std::size_t(mcuRows_);
   try {
     for (JpegComponent& component : components_) {
-      component.log2H = Log2(component.h);
-      component.log2V = Log2(component.v);
-      component.stride = std::size_t(mcusPerRow_) * 8 * component.h;
-      component.plane.assign(component.stride * std::size_t(mcuRows_) * 8 * component.v, 0);
+      component.plane.assign(component.stride * planeMcuRows * 8 * component.v, 0);
     }
   } catch (const std::bad_alloc&) {
     components_.clear();
@@ -203,6 +207,7 @@ bool JpegDecoder::ReadHuffmanTables() {
     for (uint8_t& symbol : symbols) symbol = static_cast<uint8_t>(GetBits(8));
     HuffmanLookup& lookup = tc == 0 ? dc_[th] : ac_[th];
     if (!lookup.Build(counts, symbols)) return Fail("Huffman code lengths overfill the table");
+    if (tc == 1) acFast_[th].Build(lookup);
     remaining -= 17 + total;
   }
   return true;
@@ -212,86 +217,142 @@ void JpegDecoder::ResetPredictors() {
   for (JpegComponent& component : components_) component.predictor = 0;
 }
 
-int JpegDecoder::DecodeBlock(int16_t block[64], const JpegComponent& component,
-                             int16_t& predictor) {
-  // The reader's position lives in a local copy for the whole block, so that it stays in
-  // registers across the coefficient stores.
-  State s = CurrentState();
+// Inlined into the scan loop so that the reader's state stays in registers.
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline int
+JpegDecoder::DecodeBlock(State& s, int16_t block[64], const JpegComponent& component,
+                         int16_t& predictor) {
+  // Every code is read from a window of at least 25 bits (FillWindow below 32), enough for any
+  // code, and for a code and its value together whenever the window was filled in one piece.
   const int16_t* quant = quant_[component.tq].data();
-  const uint32_t dcSize = DecodeSymbol(s, dc_[component.td]);
-  if (dcSize > 16) {
-    CurrentState() = s;
-    return Fail("DC difference longer than 16 bits") ? 0 : -1;
+  if (s.bitCount < 32) FillWindow(s);
+  {
+    const uint32_t entry = dc_[component.td].Find(static_cast<uint32_t>(s.window >> 32));
+    const int length = static_cast<int>(entry >> 16) & 0x1F;
+    const int dcSize = static_cast<int>(entry & 0xFF);
+    if (dcSize > 16) {
+      return Fail("DC difference longer than 16 bits") ? 0 : -1;
+    }
+    if (dcSize) {
+      predictor = static_cast<int16_t>(predictor + CodeAndValue(s, length, dcSize));
+    } else if (length) {
+      Consume(s, length);
+    }
   }
-  if (dcSize) predictor = static_cast<int16_t>(predictor + Receive(s, static_cast<int>(dcSize)));
   block[0] = static_cast<int16_t>(quant[0] * predictor);
 
   const HuffmanLookup& ac = ac_[component.ta];
+  const FastAcLookup& fast = acFast_[component.ta];
   int k = 0;
-  int written = 0;
+  int last = 0;  // zig-zag index of the last coefficient written
   for (;;) {
-    const uint32_t entry = ac.Find(s.window);
-    const int length = static_cast<int>(entry >> 16) & 0x1F;
-    const uint32_t symbol = entry & 0xFF;
-    const int size = static_cast<int>(symbol & 15);
-    if (size == 0) {
-      if (length) Skip(s, length);
-      if (symbol == 0x00) break;  // EOB (or no code at all)
-      // ZRL: sixteen zeros; other runs of size 0 are not baseline and code zeros, which the
-      // cleared block already holds.
-      k += symbol == 0xF0 ? 16 : static_cast<int>(symbol >> 4) + 1;
-      if (k > 63) break;
-      continue;
-    }
-    k += static_cast<int>(symbol >> 4) + 1;
-    if (k > 63) break;
-    int value;
-    if (length + size <= 25) {
-      // Code and value are both in the window: one skip for the two.
-      const uint32_t bits = s.window << length;
-      value = static_cast<int>(bits >> (32 - size));
-      if ((bits >> 31) == 0) value -= (1 << size) - 1;
-      Skip(s, length + size);
+    if (s.bitCount < 32) FillWindow(s);
+    const int32_t shortcut = fast.Find(s.window);
+    int symbol;
+    int value = 0;
+    if (shortcut != 0) {
+      // Code and value in one: the common case.
+      symbol = (shortcut >> 8) & 0xFF;
+      value = shortcut >> 16;
+      Consume(s, shortcut & 0xFF);
+      if (symbol & 15) {
+        k += (symbol >> 4) + 1;
+        if (k > 63) break;
+        block[kNaturalOrder[k]] = static_cast<int16_t>(quant[k] * value);
+        last = k;
+        if (k == 63) break;
+        continue;
+      }
     } else {
-      Skip(s, length);
-      value = Receive(s, size);
+      const uint32_t entry = ac.Find(static_cast<uint32_t>(s.window >> 32));
+      const int length = static_cast<int>(entry >> 16) & 0x1F;
+      symbol = static_cast<int>(entry & 0xFF);
+      const int size = symbol & 15;
+      if (size) {
+        k += (symbol >> 4) + 1;
+        if (k > 63) break;
+        value = CodeAndValue(s, length, size);
+        block[kNaturalOrder[k]] = static_cast<int16_t>(quant[k] * value);
+        last = k;
+        if (k == 63) break;
+        continue;
+      }
+      if (length) Consume(s, length);
     }
-    block[kNaturalOrder[k]] = static_cast<int16_t>(quant[k] * value);
-    written = 1;
-    if (k == 63) break;
+    if (symbol == 0x00) break;  // EOB (or no code at all, which drops no bits)
+    // ZRL: sixteen zeros; other runs of size 0 are not baseline and code zeros, which the
+    // cleared block already holds.
+    k += symbol == 0xF0 ? 16 : (symbol >> 4) + 1;
+    if (k > 63) break;
   }
-  CurrentState() = s;
   if (k > 63) return Fail("coefficient index past 63") ? 0 : -1;
-  return written;
+  return last;
+}
+
+void JpegDecoder::StoreState(State s) {
+  // The reads outside the entropy decoder expect at least 25 bits.
+  if (s.bitCount <= 24) FillWindow(s);
+  CurrentState() = s;
+}
+
+void JpegDecoder::FinishRowsWithZeros(int row, int column) {
+  for (JpegComponent& component : components_) {
+    const std::size_t done = std::size_t(column + 1) << (component.log2H + 3);
+    for (std::size_t y = 0; y < std::size_t(8) << component.log2V; ++y) {
+      std::fill(component.plane.begin() + y * component.stride + done,
+                component.plane.begin() + (y + 1) * component.stride, uint8_t{0});
+    }
+  }
+  sink_->Row(*this, row);
+  for (JpegComponent& component : components_) {
+    std::fill(component.plane.begin(), component.plane.end(), uint8_t{0});
+  }
+  for (int next = row + 1; next < mcuRows_; ++next) sink_->Row(*this, next);
 }
 
 bool JpegDecoder::DecodeScan() {
   ResetPredictors();
+  // The reader's position lives in a local copy for the whole scan, so that it stays in
+  // registers across the coefficient stores and the inverse DCT; it goes back to the reader
+  // for the restart markers.
+  State s = CurrentState();
   int counter = 0;
-  alignas(16) int16_t block[64];
+  // Zero between blocks: the transforms clear what they read.
+  alignas(16) int16_t block[64] = {};
   for (int row = 0; row < mcuRows_; ++row) {
+    const int planeRow = streaming_ ? 0 : row;
     for (int column = 0; column < mcusPerRow_; ++column) {
       for (JpegComponent* component : scan_) {
         const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(component->stride);
         uint8_t* mcu = component->plane.data() +
-                       stride * (std::ptrdiff_t(row) << (component->log2V + 3)) +
+                       stride * (std::ptrdiff_t(planeRow) << (component->log2V + 3)) +
                        (std::ptrdiff_t(column) << (component->log2H + 3));
         for (int by = 0; by < component->v; ++by) {
           for (int bx = 0; bx < component->h; ++bx) {
-            std::fill(block, block + 64, int16_t{0});
-            const int ac = DecodeBlock(block, *component, component->predictor);
-            if (ac < 0) return false;
+            const int last = DecodeBlock(s, block, *component, component->predictor);
+            if (last < 0) {
+              StoreState(s);
+              return false;
+            }
             block[0] = static_cast<int16_t>(block[0] + 1024);  // level shift
             uint8_t* destination = mcu + stride * 8 * by + 8 * bx;
-            if (ac) {
-              InverseDctAndStore(block, destination, stride);
-            } else {
+            // Most blocks of photographs end early in zig-zag order; the shorter transforms
+            // give the same samples.
+            if (last == 0) {
               StoreFlatBlock(block[0], destination, stride);
+              block[0] = 0;
+            } else if (last <= 9) {
+              InverseDctAndStore4x4(block, destination, stride);
+            } else {
+              InverseDctAndStore(block, destination, stride);
             }
           }
         }
       }
       if (++counter == restartInterval_) {
+        StoreState(s);
         AlignToByte();
         const bool last = row == mcuRows_ - 1 && column == mcusPerRow_ - 1;
         if (!last) {
@@ -306,15 +367,21 @@ bool JpegDecoder::DecodeScan() {
               restartMessage_(message);
             }
             scanDecoded_ = true;
+            EndEntropyData();  // the state is stored
+            if (streaming_) FinishRowsWithZeros(row, column);
             return true;
           }
         }
         ResetPredictors();
         counter = 0;
+        s = CurrentState();
       }
     }
+    if (streaming_) sink_->Row(*this, row);
   }
+  StoreState(s);
   scanDecoded_ = true;
+  EndEntropyData();
   return true;
 }
 

@@ -36,6 +36,23 @@ struct JpegLimits {
   int64_t maxPixels = int64_t{1} << 26;  // 64 megapixels, e.g. 8192 x 8192
 };
 
+class JpegDecoder;
+
+// Takes the decoded samples an MCU row at a time, so that a picture can be converted while it
+// is decoded instead of being held in whole planes first.
+class JpegRowSink {
+ public:
+  virtual ~JpegRowSink() = default;
+  // Called once the frame header has been read (size and components known, planes not yet
+  // allocated). True to take the rows as they come: the planes then hold a single MCU row, the
+  // one being decoded. False to have whole planes as without a sink.
+  virtual bool Start(const JpegDecoder& decoder) = 0;
+  // MCU row `row` is complete in the planes. Every row comes once, in order; when a restart
+  // fault ends the scan early, the undecoded MCUs and rows come as zero samples, which is what
+  // whole planes would hold.
+  virtual void Row(const JpegDecoder& decoder, int row) = 0;
+};
+
 // Decodes a baseline sequential JPEG (SOF0, Huffman, 8-bit samples, one interleaved scan of all
 // components, restart intervals) into one byte plane per component.
 //
@@ -63,6 +80,11 @@ class JpegDecoder : public JpegBitReader {
   }
   bool HadRestartFault() const { return restartFault_; }
 
+  // Set before ParseMarkers; the sink must outlive the decoding.
+  void SetRowSink(JpegRowSink* sink) { sink_ = sink; }
+  // Whether the sink took the rows (the planes hold one MCU row).
+  bool Streaming() const { return streaming_; }
+
   int Width() const { return width_; }
   int Height() const { return height_; }
   int McusPerRow() const { return mcusPerRow_; }
@@ -80,21 +102,29 @@ class JpegDecoder : public JpegBitReader {
   bool ReadQuantTables();
   bool ReadHuffmanTables();
   bool DecodeScan();
-  // 1 when the block holds AC coefficients, 0 when only DC, -1 when the stream is corrupt.
-  int DecodeBlock(int16_t block[64], const JpegComponent& component, int16_t& predictor);
+  // The zig-zag index of the last AC coefficient written (0 when only the DC term is), -1 when
+  // the stream is corrupt.
+  int DecodeBlock(State& s, int16_t block[64], const JpegComponent& component, int16_t& predictor);
+  // Hands the scan's reading position back to the reader (by value, so that the position the
+  // scan loop works on never has its address taken and can stay in registers).
+  void StoreState(State s);
+  // After a restart fault at MCU (row, column) while streaming: the rest of the picture as the
+  // zero samples whole planes would hold.
+  void FinishRowsWithZeros(int row, int column);
   void ResetPredictors();
-  uint32_t DecodeSymbol(State& s, const HuffmanLookup& lookup) {
-    const uint32_t entry = lookup.Find(s.window);
-    const int length = static_cast<int>(entry >> 16) & 0x1F;
-    if (length) Skip(s, length);
-    return entry & 0xFF;
-  }
-  // T.81 RECEIVE and EXTEND of an n-bit value, 1 <= n <= 16.
-  int Receive(State& s, int n) {
-    const bool positive = (s.window >> 31) != 0;
-    const int value = static_cast<int>(s.window >> (32 - n));
-    Skip(s, n);
+  // The n-bit value after a code, 1 <= n <= 16, from a window holding it: a leading 1 bit
+  // gives the bits as they are, a leading 0 the negative value bits - (2^n - 1).
+  static int Extend(State& s, int n) {
+    const bool positive = (s.window >> 63) != 0;
+    const int value = static_cast<int>(s.window >> (64 - n));
+    Consume(s, n);
     return positive ? value : value - ((1 << n) - 1);
+  }
+  // A code of `length` bits and the n-bit value after it, from a window of at least 25 bits.
+  int CodeAndValue(State& s, int length, int n) {
+    Consume(s, length);
+    if (s.bitCount < n) FillWindow(s);  // at least 25 bits again, enough for the value
+    return Extend(s, n);
   }
 
   JpegLimits limits_;
@@ -107,10 +137,13 @@ class JpegDecoder : public JpegBitReader {
   std::array<std::array<int16_t, 64>, 4> quant_{};
   std::array<HuffmanLookup, 2> dc_;
   std::array<HuffmanLookup, 2> ac_;
+  std::array<FastAcLookup, 2> acFast_;
   std::vector<JpegComponent*> scan_;
   bool frameRead_ = false;
   bool scanDecoded_ = false;
   bool restartFault_ = false;
+  JpegRowSink* sink_ = nullptr;
+  bool streaming_ = false;
   std::string failure_;
   std::function<void(const std::string&)> restartMessage_;
 };

@@ -37,9 +37,12 @@ bool ConvertToDib(const JpegDecoder& decoder, std::span<uint8_t> out);
 
 // Decoding and conversion in one: from bytes, or from a stdio stream at its current position.
 // False with a reason when the decoder or the conversion refuses the picture.
+// Each MCU row is converted as soon as it is decoded; on failure `dib` may have been resized
+// and partly written.
 bool DecodeJpegToDib(std::span<const uint8_t> jpeg, std::vector<uint8_t>& dib,
-                     std::string* reason = nullptr);
-bool DecodeJpegToDib(std::FILE* file, std::vector<uint8_t>& dib, std::string* reason = nullptr);
+                     std::string* reason = nullptr, const JpegLimits& limits = {});
+bool DecodeJpegToDib(std::FILE* file, std::vector<uint8_t>& dib, std::string* reason = nullptr,
+                     const JpegLimits& limits = {});
 
 // One pixel of the JFIF YCbCr to RGB conversion, written as blue, green, red. The conversion
 // above produces exactly the bytes of the double-precision formulas
@@ -48,5 +51,9 @@ bool DecodeJpegToDib(std::FILE* file, std::vector<uint8_t>& dib, std::string* re
 // which YccToBgrDouble evaluates directly; YccToBgr is the integer form the conversion uses.
 void YccToBgrDouble(int y, int cb, int cr, uint8_t bgr[3]);
 void YccToBgr(int y, int cb, int cr, uint8_t bgr[3]);
+// `count` pixels (a multiple of 8) of one row with a chroma sample per pixel, converted the way
+// the conversion above does it (its SIMD form where the build has one) into 3 * count bytes.
+void YccRowToBgr(std::span<const uint8_t> y, std::span<const uint8_t> cb,
+                 std::span<const uint8_t> cr, std::span<uint8_t> bgr);
 
 }  // namespace lumafolio

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 
 namespace lumafolio {
@@ -10,6 +11,12 @@ namespace lumafolio {
 // One process-wide sequence, used from the user-interface thread only.
 int EffectRand();
 void EffectSrand(unsigned seed);
+
+// Writes the next `count` results of EffectRand to `out`, exactly as that many calls would,
+// and leaves the generator where they would. Effects that need tens of thousands of draws a
+// step use it: it keeps the state in registers and runs several steps of the sequence side by
+// side instead of one long chain of dependent multiplications.
+void EffectRandFill(int* out, std::size_t count);
 
 // Reseeds from the processor clock, as the randomised transitions do at begin.
 void EffectSrandFromClock();

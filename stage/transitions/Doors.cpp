@@ -59,15 +59,27 @@ int Doors(int command, const EffectParams& params) {
     SetDoorColumn(w - 1 - i, i, right, lift, source, h);
   }
 
-  for (int line = 0; line < h; ++line) {
+  // Lines are drawn in pairs, which share the doors' arithmetic per column; each line's runs
+  // are found from the line above's.
+  panels::PixelRange nextRuns[2] = {{left, left}, {w, w}};
+  for (int line = 0; line < h; line += 2) {
     const int row = h - 1 - line;
     std::uint8_t* out = view.OutRow(row);
-    const panels::PixelRange runs[2] = {doors.CoveredRun(0, left, line),
-                                        doors.CoveredRun(w - right, w, line)};
+    const panels::PixelRange runs[2] = {doors.CoveredRunNear(0, left, line, nextRuns[0]),
+                                        doors.CoveredRunNear(w - right, w, line, nextRuns[1])};
     // The new picture stays in place behind the doors and in the opening.
     panels::FillAround(out, view.ToRow(row), w, runs, 2);
-    doors.DrawRun(out, view.from, runs[0], line);
-    doors.DrawRun(out, view.from, runs[1], line);
+    if (line + 1 == h) {
+      doors.DrawRun(out, view.from, runs[0], line);
+      doors.DrawRun(out, view.from, runs[1], line);
+      break;
+    }
+    std::uint8_t* nextOut = view.OutRow(row - 1);
+    nextRuns[0] = doors.CoveredRunNear(0, left, line + 1, runs[0]);
+    nextRuns[1] = doors.CoveredRunNear(w - right, w, line + 1, runs[1]);
+    panels::FillAround(nextOut, view.ToRow(row - 1), w, nextRuns, 2);
+    doors.DrawRunPair(out, nextOut, view.from, runs[0], nextRuns[0], line);
+    doors.DrawRunPair(out, nextOut, view.from, runs[1], nextRuns[1], line);
   }
   return 0;
 }

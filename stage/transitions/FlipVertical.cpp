@@ -58,11 +58,21 @@ int FlipVertical(int command, const EffectParams& params) {
     card.SetColumn(x, top, top + height, sourceColumn);
   }
 
-  for (int line = 0; line < h; ++line) {
+  // Lines are drawn in pairs, which share the card's arithmetic per column.
+  panels::PixelRange nextRun{cardColumns.end, cardColumns.end};
+  for (int line = 0; line < h; line += 2) {
     std::uint8_t* out = view.OutRow(h - 1 - line);
-    const panels::PixelRange run = card.CoveredRun(cardColumns.first, cardColumns.end, line);
+    const panels::PixelRange run =
+        card.CoveredRunNear(cardColumns.first, cardColumns.end, line, nextRun);
     panels::FillAround(out, nullptr, w, &run, 1);  // black around the card
-    card.DrawRun(out, face, run, line);
+    if (line + 1 == h) {
+      card.DrawRun(out, face, run, line);
+      break;
+    }
+    std::uint8_t* nextOut = view.OutRow(h - 2 - line);
+    nextRun = card.CoveredRunNear(cardColumns.first, cardColumns.end, line + 1, run);
+    panels::FillAround(nextOut, nullptr, w, &nextRun, 1);
+    card.DrawRunPair(out, nextOut, face, run, nextRun, line);
   }
   return 0;
 }

@@ -15,9 +15,8 @@ int Implode(int command, const EffectParams& params) {
     view.CopyFrom();
     return 0;
   }
-  view.CopyTo();
   const int size = TileSizeFor(params.variant, view.width, view.height);
-  DrawJitteredTiles(view, view.from, size, 100 - q, 100);
+  DrawJitteredTiles(view, view.from, size, 100 - q, 100, Backdrop::kNewPicture);
   return 0;
 }
 

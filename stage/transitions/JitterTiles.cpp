@@ -1,6 +1,7 @@
 #include "stage/transitions/JitterTiles.h"
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 #include "stage/EffectRandom.h"
@@ -23,18 +24,54 @@ std::vector<int> ScaledCorners(int length, int size, int numerator, int denomina
   return corners;
 }
 
+// Fills the output rows below `limit` that are not filled yet with the backdrop.
+class BackdropRows {
+ public:
+  BackdropRows(const StageView& view, Backdrop backdrop) : view_(view), backdrop_(backdrop) {}
+
+  void FillBelow(int limit) {
+    if (limit > view_.height) limit = view_.height;
+    if (limit <= filled_) return;
+    const std::size_t offset = static_cast<std::size_t>(filled_) * view_.stride;
+    const std::size_t bytes = static_cast<std::size_t>(limit - filled_) * view_.stride;
+    if (backdrop_ == Backdrop::kBlack) {
+      std::memset(view_.out + offset, 0, bytes);
+    } else if (backdrop_ == Backdrop::kNewPicture) {
+      std::memcpy(view_.out + offset, view_.to + offset, bytes);
+    }
+    filled_ = limit;
+  }
+
+ private:
+  const StageView& view_;
+  Backdrop backdrop_;
+  int filled_ = 0;
+};
+
 template <int kSize>
 void DrawTiles(const StageView& view, const std::uint8_t* source, int size,
-               const std::vector<int>& cornersX, const std::vector<int>& cornersY) {
-  // A constant range for the usual sizes spares a division per draw.
-  const int jitterRange = kSize > 0 ? 2 * kSize : 2 * size;
+               const std::vector<int>& cornersX, const std::vector<int>& cornersY,
+               std::vector<int>& jitter, BackdropRows& backdrop) {
+  // A constant range for the usual sizes spares a division per draw (the draws are never
+  // negative, so the remainder needs no sign fix-up either).
+  const unsigned jitterRange = kSize > 0 ? 2 * kSize : 2 * static_cast<unsigned>(size);
+  const std::size_t columns = cornersX.size();
+  jitter.resize(2 * columns);
   for (std::size_t row = 0; row < cornersY.size(); ++row) {
     const int y = static_cast<int>(row) * size;
     const std::uint8_t* from = source + static_cast<std::size_t>(y) * view.stride;
-    for (std::size_t column = 0; column < cornersX.size(); ++column) {
+    // The row's draws at once, x then y for each tile, as the tiles would draw them one by one.
+    EffectRandFill(jitter.data(), jitter.size());
+    const int baseY = cornersY[row] - size;
+    // The row's tiles reach at most 2 size - 1 lines above baseY; the corners only climb from
+    // row to row, so rows filled now are never reached by tiles already drawn.
+    backdrop.FillBelow(baseY + 3 * size - 1);
+    for (std::size_t column = 0; column < columns; ++column) {
       const int x = static_cast<int>(column) * size;
-      int toX = cornersX[column] + EffectRand() % jitterRange - size;
-      int toY = cornersY[row] + EffectRand() % jitterRange - size;
+      int toX = cornersX[column] - size +
+                static_cast<int>(static_cast<unsigned>(jitter[2 * column]) % jitterRange);
+      int toY =
+          baseY + static_cast<int>(static_cast<unsigned>(jitter[2 * column + 1]) % jitterRange);
       if (toX < 0) toX = 0;
       if (toY < 0) toY = 0;
       if (toX + size <= view.width && toY + size <= view.height) {
@@ -47,14 +84,20 @@ void DrawTiles(const StageView& view, const std::uint8_t* source, int size,
   }
 }
 
+// The draws of one row of tiles, kept from step to step.
+std::vector<int> jitterDraws;
+
 }  // namespace
 
 void DrawJitteredTiles(const StageView& view, const std::uint8_t* source, int size, int numerator,
-                       int denominator) {
+                       int denominator, Backdrop backdrop) {
   const std::vector<int> cornersX = ScaledCorners(view.width, size, numerator, denominator);
   const std::vector<int> cornersY = ScaledCorners(view.height, size, numerator, denominator);
-  WithSquareSize(size,
-                 [&]<int kSize>() { DrawTiles<kSize>(view, source, size, cornersX, cornersY); });
+  BackdropRows backdropRows(view, backdrop);
+  WithSquareSize(size, [&]<int kSize>() {
+    DrawTiles<kSize>(view, source, size, cornersX, cornersY, jitterDraws, backdropRows);
+  });
+  backdropRows.FillBelow(view.height);
 }
 
 }  // namespace lumafolio::transitions

@@ -123,11 +123,11 @@ class ColumnPanel {
     first_.assign(w, 0);
     count_.assign(w, 0);
     sourceByte_.assign(w, 0);
+    sourceFromBottom32_.assign(w, 0);
     base_.assign(w, 0);
     step_.assign(w, 0);
     base32_.assign(w, 0);
     step32_.assign(w, 0);
-    offset_.assign(w, 0);
     width_ = width;
     height_ = height;
     stride_ = static_cast<std::ptrdiff_t>(stride);
@@ -147,6 +147,8 @@ class ColumnPanel {
     first_[i] = lines.first;
     count_[i] = static_cast<unsigned>(lines.end - lines.first);
     sourceByte_[i] = sourceColumn * 3;
+    sourceFromBottom32_[i] = static_cast<std::int32_t>(
+        sourceColumn * 3 + (height_ - 1) * static_cast<std::int64_t>(stride_));
     // Source line at screen line t: (base + step * t) >> 16, kept within the picture at the
     // column's last line even when rounding would carry it one past.
     const std::int64_t limit = (static_cast<std::int64_t>(height_) << 16) - 1;
@@ -181,78 +183,186 @@ class ColumnPanel {
     return PixelRange{x0, x1};
   }
 
+  // The same as CoveredRun, found from `near`, the run of a neighbouring line: the panel's
+  // outline moves little from line to line, so its ends are found in a few steps rather than
+  // by walking in from x0 and x1 over the columns that cover nothing.
+  PixelRange CoveredRunNear(int x0, int x1, int line, PixelRange near) const {
+    if (near.first >= near.end) return CoveredRun(x0, x1, line);
+    const int* const first = first_.data();
+    const unsigned* const count = count_.data();
+    const auto covers = [first, count, line](int x) {
+      return static_cast<unsigned>(line - first[x]) < count[x];
+    };
+    int a = near.first;
+    if (covers(a)) {
+      while (a > x0 && covers(a - 1)) --a;
+    } else {
+      // The run lies within the neighbour's or, failing that, somewhere else entirely.
+      while (a < near.end && !covers(a)) ++a;
+      if (a == near.end) return CoveredRun(x0, x1, line);
+    }
+    int b = near.end;
+    if (covers(b - 1)) {
+      while (b < x1 && covers(b)) ++b;
+    } else {
+      while (!covers(b - 1)) --b;  // stops at the latest at a, which covers the line
+    }
+    return PixelRange{a, b};
+  }
+
   // Draws the run of columns `run` (from CoveredRun) of screen line `line` from `source` into
   // `out`, that line's row in the output. The panels drawn with this are convex, so every
   // column of the run covers the line and the pixels are copied without further tests.
   void DrawRun(std::uint8_t* __restrict out, const std::uint8_t* __restrict source, PixelRange run,
-               int line) {
+               int line) const {
     if (run.first >= run.end) return;
-    Offsets(run, line);
-    const std::int32_t* const offset = offset_.data();
-    const std::uint8_t* const top = source + (height_ - 1) * stride_;  // lines count downward
-    // Four-byte moves spill one byte into the next pixel, which is written right after; the
-    // run's last pixel, and any that could end the source buffer, are moved three bytes at a
-    // time.
-    const int fast = std::min(run.end - 1, rowEndColumns_);
-    int x = run.first;
-    for (; x < fast; ++x) {
-      std::uint32_t pixel;
-      std::memcpy(&pixel, top + offset[x], 4);
-      std::memcpy(out + x * 3, &pixel, 4);
+    DrawSpan(out, source, run.first, run.end, FastEnd(run), line);
+  }
+
+  // Draws screen lines `line` (run `run` into `out`) and `line + 1` (run `nextRun` into
+  // `nextOut`) together: where both runs overlap, each column's source position is worked out
+  // once for the two lines, which roughly halves the arithmetic per pixel.
+  void DrawRunPair(std::uint8_t* __restrict out, std::uint8_t* __restrict nextOut,
+                   const std::uint8_t* __restrict source, PixelRange run, PixelRange nextRun,
+                   int line) const {
+    const int first = std::max(run.first, nextRun.first);
+    const int end = std::min(run.end, nextRun.end);
+    if (!narrow_ || first >= end) {
+      DrawRun(out, source, run, line);
+      DrawRun(nextOut, source, nextRun, line + 1);
+      return;
     }
-    for (; x < run.end; ++x) std::memcpy(out + x * 3, top + offset[x], 3);
+    const int fast = FastEnd(run);
+    const int nextFast = FastEnd(nextRun);
+    // Each line is drawn from left to right, so a pixel's spilled byte is always written over
+    // by the next pixel: first the part left of the overlap, then the overlap, then the rest.
+    DrawSpan(out, source, run.first, first, fast, line);
+    DrawSpan(nextOut, source, nextRun.first, first, nextFast, line + 1);
+    int x = first;
+#if defined(__SSE2__)
+    const int pairedFast = std::min({fast, nextFast, end});
+    const __m128i lines = _mm_set1_epi32(line);
+    const __m128i strides = _mm_set1_epi32(static_cast<std::int32_t>(stride_));
+    // Local copies: the byte stores below could otherwise alias the tables' pointers.
+    const std::int32_t* const base = base32_.data();
+    const std::int32_t* const step = step32_.data();
+    const std::int32_t* const sourceByte = sourceFromBottom32_.data();
+    for (; x + 4 <= pairedFast; x += 4) {
+      const __m128i steps = Load(step + x);
+      const __m128i position = Position(Load(base + x), lines, steps);
+      const __m128i bytes = Load(sourceByte + x);
+      Move4(out + x * 3, source, Offsets(position, bytes, strides));
+      Move4(nextOut + x * 3, source, Offsets(_mm_add_epi32(position, steps), bytes, strides));
+    }
+#endif
+    DrawSpan(out, source, x, run.end, fast, line);
+    DrawSpan(nextOut, source, x, nextRun.end, nextFast, line + 1);
   }
 
   void Release() { *this = ColumnPanel(); }
 
  private:
-  // offset_[x] for the run's columns: the byte offset of the pixel column x shows on `line`,
-  // counted from the start of the source's top line (so zero or negative in whole rows).
-  void Offsets(PixelRange run, int line) {
-    std::int32_t* const offset = offset_.data();
-    const std::int32_t* const sourceByte = sourceByte_.data();
-    int x = run.first;
+  // Four-byte moves spill one byte into the next pixel, which is written right after; the
+  // run's last pixel, and any that could end the source buffer, are moved three bytes at a
+  // time. Pixels before the returned column are moved four bytes at a time.
+  int FastEnd(PixelRange run) const { return std::min(run.end - 1, rowEndColumns_); }
+
+  // Draws columns [x, end) of screen line `line` from `source`, left to right, moving the
+  // pixels before `fast` four bytes at a time.
+  void DrawSpan(std::uint8_t* __restrict out, const std::uint8_t* __restrict source, int x, int end,
+                int fast, int line) const {
     if (narrow_) {
+      // Offsets are counted from the source's start, so they are never negative and need no
+      // sign extension on their way to an address.
+      const std::int32_t* const sourceByte = sourceFromBottom32_.data();
       const std::int32_t* const base = base32_.data();
       const std::int32_t* const step = step32_.data();
       const auto stride = static_cast<std::int32_t>(stride_);
 #if defined(__SSE2__)
       const __m128i lines = _mm_set1_epi32(line);
       const __m128i strides = _mm_set1_epi32(stride);
-      for (; x + 4 <= run.end; x += 4) {
-        // step * line in 32 bits, from the two 32 x 32 -> 64-bit products SSE2 offers.
-        const __m128i steps = _mm_loadu_si128(reinterpret_cast<const __m128i*>(step + x));
-        const __m128i even = _mm_mul_epu32(steps, lines);
-        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(steps, 32), lines);
-        const __m128i products =
-            _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
-        const __m128i bases = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + x));
-        const __m128i index = _mm_srai_epi32(_mm_add_epi32(bases, products), 16);
-        // The line and the stride are below 32768: one 16-bit multiply-add gives their product.
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sourceByte + x));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(offset + x),
-                         _mm_sub_epi32(bytes, _mm_madd_epi16(index, strides)));
+      for (; x + 4 <= std::min(fast, end); x += 4) {
+        const __m128i position = Position(Load(base + x), lines, Load(step + x));
+        Move4(out + x * 3, source, Offsets(position, Load(sourceByte + x), strides));
       }
 #endif
-      for (; x < run.end; ++x) {
-        offset[x] = sourceByte[x] - ((base[x] + step[x] * line) >> 16) * stride;
+      for (; x < end; ++x) {
+        const std::int32_t offset = sourceByte[x] - ((base[x] + step[x] * line) >> 16) * stride;
+        Move(out + x * 3, source + offset, x < fast);
       }
       return;
     }
-    for (; x < run.end; ++x) {
+    const std::int32_t* const sourceByte = sourceByte_.data();
+    const std::uint8_t* const top = source + (height_ - 1) * stride_;  // lines count downward
+    for (; x < end; ++x) {
       const std::int64_t index = (base_[x] + step_[x] * line) >> 16;
-      offset[x] = static_cast<std::int32_t>(sourceByte[x] - index * stride_);
+      Move(out + x * 3, top + (sourceByte[x] - index * stride_), x < fast);
     }
   }
+
+  // One pixel: four bytes when the spilled byte is written again right after and the source
+  // has a byte to spare, three otherwise.
+  static void Move(std::uint8_t* __restrict to, const std::uint8_t* __restrict from, bool wide) {
+    if (wide) {
+      std::uint32_t pixel;
+      std::memcpy(&pixel, from, 4);
+      std::memcpy(to, &pixel, 4);
+    } else {
+      std::memcpy(to, from, 3);
+    }
+  }
+
+#if defined(__SSE2__)
+  static __m128i Load(const std::int32_t* values) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(values));
+  }
+
+  // Source positions base + step * line of four columns in 16.16 fixed point, worked out in
+  // 32 bits from the two 32 x 32 -> 64-bit products SSE2 offers.
+  static __m128i Position(__m128i bases, __m128i lines, __m128i steps) {
+    const __m128i even = _mm_mul_epu32(steps, lines);
+    const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(steps, 32), lines);
+    const __m128i products =
+        _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+    return _mm_add_epi32(bases, products);
+  }
+
+  // Byte offsets from the source's start of the pixels at `positions` in the columns whose
+  // top pixel is at `bytes`. The line and the stride are below 32768: one 16-bit multiply-add
+  // gives their product.
+  static __m128i Offsets(__m128i positions, __m128i bytes, __m128i strides) {
+    return _mm_sub_epi32(bytes, _mm_madd_epi16(_mm_srai_epi32(positions, 16), strides));
+  }
+
+  // Moves four pixels, four bytes each, from `source` plus `offsets` to `out`; the last spills
+  // one byte into the pixel after them.
+  static void Move4(std::uint8_t* __restrict out, const std::uint8_t* __restrict source,
+                    __m128i offsets) {
+    alignas(16) std::uint32_t offset[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(offset), offsets);
+    std::uint32_t p0;
+    std::uint32_t p1;
+    std::uint32_t p2;
+    std::uint32_t p3;
+    std::memcpy(&p0, source + offset[0], 4);
+    std::memcpy(&p1, source + offset[1], 4);
+    std::memcpy(&p2, source + offset[2], 4);
+    std::memcpy(&p3, source + offset[3], 4);
+    std::memcpy(out, &p0, 4);
+    std::memcpy(out + 3, &p1, 4);
+    std::memcpy(out + 6, &p2, 4);
+    std::memcpy(out + 9, &p3, 4);
+  }
+#endif
 
   std::vector<int> first_;
   std::vector<unsigned> count_;
   std::vector<std::int32_t> sourceByte_;
+  std::vector<std::int32_t> sourceFromBottom32_;  // the column's top pixel from the source's start
   std::vector<std::int64_t> base_;
   std::vector<std::int64_t> step_;
   std::vector<std::int32_t> base32_;  // the same in 32 bits, for narrow panels
   std::vector<std::int32_t> step32_;
-  std::vector<std::int32_t> offset_;  // where each column's pixel comes from on one line
   int width_ = 0;
   int height_ = 0;
   std::ptrdiff_t stride_ = 0;

@@ -19,10 +19,14 @@ int Swap(int command, const EffectParams& params) {
     view.CopyTo();
     return 0;
   }
-  view.ClearToBlack();
+  // The first picture drawn clears the stage to black band by band just ahead of its tiles.
   const int size = TileSizeFor(params.variant, view.width, view.height);
-  if (q <= 90) DrawJitteredTiles(view, view.from, size, 90 - q, 90);
-  if (q > 9) DrawJitteredTiles(view, view.to, size, q - 10, 90);
+  Backdrop backdrop = Backdrop::kBlack;
+  if (q <= 90) {
+    DrawJitteredTiles(view, view.from, size, 90 - q, 90, backdrop);
+    backdrop = Backdrop::kKeep;
+  }
+  if (q > 9) DrawJitteredTiles(view, view.to, size, q - 10, 90, backdrop);
   return 0;
 }
 

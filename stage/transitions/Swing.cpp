@@ -64,12 +64,21 @@ void SwingAcrossColumns(const StageView& view, bool right, int extent, double fa
   }
   const int x0 = right ? w - extent : 0;
   const int x1 = right ? w : extent;
-  for (int line = 0; line < h; ++line) {
+  // Lines are drawn in pairs, which share the panel's arithmetic per column.
+  panels::PixelRange nextRun{x1, x1};
+  for (int line = 0; line < h; line += 2) {
     const int row = h - 1 - line;
     std::uint8_t* out = view.OutRow(row);
-    const panels::PixelRange run = swingPanel.CoveredRun(x0, x1, line);
+    const panels::PixelRange run = swingPanel.CoveredRunNear(x0, x1, line, nextRun);
     panels::FillAround(out, view.ToRow(row), w, &run, 1);
-    swingPanel.DrawRun(out, view.from, run, line);
+    if (line + 1 == h) {
+      swingPanel.DrawRun(out, view.from, run, line);
+      break;
+    }
+    std::uint8_t* nextOut = view.OutRow(row - 1);
+    nextRun = swingPanel.CoveredRunNear(x0, x1, line + 1, run);
+    panels::FillAround(nextOut, view.ToRow(row - 1), w, &nextRun, 1);
+    swingPanel.DrawRunPair(out, nextOut, view.from, run, nextRun, line);
   }
 }
 

@@ -1,5 +1,5 @@
 // The two-level Huffman lookup against codes assigned independently by the canonical
-// procedure of T.81 Annex C.
+// procedure (consecutive codes of each length, shorter ones first).
 #include <gtest/gtest.h>
 
 #include "JpegStreamWriter.h"
@@ -85,6 +85,52 @@ TEST(HuffmanLookup, OverfullCountsAreRefusedAndLeaveTheTableEmpty) {
   EXPECT_FALSE(lookup.Build(table.counts, table.symbols));
   EXPECT_EQ(lookup.Find(0), 0u);
   EXPECT_EQ(lookup.SecondLevelCount(), 0u);
+}
+
+// Every entry of the one-step AC lookup against the canonical codes: the symbol whose code
+// starts the index, the bits of code and value, and the value by the sign rule (a leading 0
+// bit means value bits - (2^size - 1)); empty where no code starts the index or the value does
+// not fit in it.
+void ExpectFastEntries(const test::HuffmanTable& table) {
+  HuffmanLookup lookup;
+  ASSERT_TRUE(lookup.Build(table.counts, table.symbols));
+  FastAcLookup fast;
+  fast.Build(lookup);
+  constexpr int kBits = FastAcLookup::kBits;
+  const auto codes = table.Codes();
+  for (uint32_t index = 0; index < (1u << kBits); ++index) {
+    int32_t expected = 0;
+    for (uint8_t symbol : table.symbols) {
+      const auto code = codes[symbol];
+      const int size = symbol & 15;
+      if (code.length > kBits || (index >> (kBits - code.length)) != code.bits) continue;
+      if (code.length + size <= kBits) {
+        const int shift = kBits - code.length - size;
+        int value = static_cast<int>((index >> shift) & ((1u << size) - 1));
+        if (size > 0 && value < (1 << (size - 1))) value -= (1 << size) - 1;
+        expected = static_cast<int32_t>(static_cast<uint32_t>(value) << 16 | uint32_t{symbol} << 8 |
+                                        static_cast<uint32_t>(code.length + size));
+      }
+      break;
+    }
+    ASSERT_EQ(fast.Entries()[index], expected) << "index " << index;
+    // The window's further bits do not matter.
+    const uint64_t window = uint64_t{index} << (64 - kBits) | 0x5A5A5A5A5Au;
+    ASSERT_EQ(fast.Find(window), expected);
+  }
+}
+
+TEST(FastAcLookup, EntriesMatchTheCodesAndValuesOfEveryTable) {
+  ExpectFastEntries(test::FlatAcTable());
+  ExpectFastEntries(test::LongAcTable());
+  // Short codes with room left over (no code starts with 1111), sizes that fit and that do not.
+  test::HuffmanTable shortCodes;
+  shortCodes.counts[1] = 2;  // 00 01
+  shortCodes.counts[2] = 2;  // 100 101
+  shortCodes.counts[3] = 2;  // 1100 1101
+  shortCodes.counts[4] = 1;  // 11100
+  shortCodes.symbols = {0x01, 0x00, 0x12, 0xF0, 0x08, 0x0A, 0x3F};
+  ExpectFastEntries(shortCodes);
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ std::array<uint8_t, 64> Stored(Block block, bool simd) {
   return out;
 }
 
-// T.81 A.3.3 in double precision, with the level shift carried by the DC term.
+// The 8x8 inverse DCT by its defining sum in double precision, with the level shift carried by
+// the DC term.
 std::array<double, 64> ExactIdct(const Block& block) {
   std::array<double, 64> out{};
   const double pi = std::acos(-1.0);
@@ -163,6 +164,54 @@ TEST(InverseDct, SimdEqualsScalarOnEveryKindOfInput) {
     ASSERT_EQ(storedScalar, storedSimd) << "trial " << trial;
     ASSERT_EQ(storedScalar, fused) << "trial " << trial;
   }
+}
+
+// The decoder's transform of blocks that end early in zig-zag order (everything in the top-left
+// 4x4) against the full one, on the same kinds of input, and both leave the block cleared for
+// the next one.
+void ExpectShortTransformEqualsTheFullOne(int side,
+                                          void (*transform)(int16_t*, uint8_t*, std::ptrdiff_t)) {
+  std::mt19937 random(11);
+  const int16_t extremes[] = {32767, -32768, 32766, -32767, 16384, -16384, 4096,
+                              -4096, 4095,   -4097, 0,      1,     -1};
+  for (int trial = 0; trial < 100000; ++trial) {
+    Block block{};
+    for (int i = 0; i < 64; ++i) {
+      if (i / 8 >= side || i % 8 >= side) continue;
+      switch (trial % 4) {
+        case 0:
+          block[i] = static_cast<int16_t>(random());
+          break;
+        case 1:
+          block[i] = extremes[random() % std::size(extremes)];
+          break;
+        case 2:
+          if (random() % 4 == 0) {
+            block[i] = static_cast<int16_t>(static_cast<int>(random() % 2048) - 1024);
+          }
+          break;
+        default:
+          if (i == static_cast<int>(random() % 64)) block[i] = static_cast<int16_t>(random());
+          break;
+      }
+    }
+    Block reference = block;
+    InverseDctScalar(reference.data());
+    std::array<uint8_t, 8 * 12> expected{}, full{}, shortened{};
+    StoreBlockScalar(reference.data(), expected.data(), 12);
+    Block first = block;
+    InverseDctAndStore(first.data(), full.data(), 12);
+    Block second = block;
+    transform(second.data(), shortened.data(), 12);
+    ASSERT_EQ(full, expected) << "trial " << trial;
+    ASSERT_EQ(shortened, expected) << "trial " << trial;
+    ASSERT_EQ(first, Block{}) << "trial " << trial;
+    ASSERT_EQ(second, Block{}) << "trial " << trial;
+  }
+}
+
+TEST(InverseDct, ShortTransformEqualsTheFullOne) {
+  ExpectShortTransformEqualsTheFullOne(4, InverseDctAndStore4x4);
 }
 
 TEST(InverseDct, StoreWritesEightBytesPerRowAndNothingElse) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
+#include <random>
 #include <vector>
 
 #include "jpeg/JpegBitReader.h"
@@ -87,6 +89,92 @@ TEST(JpegBitReader, EmptyInputReadsAsZeros) {
     r.SkipBytes(70000);
     EXPECT_EQ(r.GetBits(8), 0u);
   });
+}
+
+// Reads the way the entropy decoder does: a window of up to 64 bits refilled by FillWindow
+// below 32, bits dropped without a refill, EndEntropyData at the end.
+class EntropyReader : public JpegBitReader {
+ public:
+  using JpegBitReader::JpegBitReader;
+  uint32_t Take(int n) {  // 1 <= n <= 16
+    State& s = CurrentState();
+    if (s.bitCount < 32) FillWindow(s);
+    const auto value = static_cast<uint32_t>(s.window >> (64 - n));
+    Consume(s, n);
+    return value;
+  }
+  void End() {
+    State& s = CurrentState();
+    if (s.bitCount <= 24) FillWindow(s);
+    EndEntropyData();
+  }
+};
+
+std::FILE* FileWith(const std::vector<uint8_t>& bytes) {
+  std::FILE* file = std::tmpfile();
+  if (file && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+  if (file) std::rewind(file);
+  return file;
+}
+
+// Scan data with stuffed bytes, markers and long plain runs, read in pieces of 1 to 16 bits by
+// both readers: the same bits, and after the scan the byte-wise reader's exact position (its
+// bit count, and a segment skipped from the same place).
+TEST(JpegBitReader, EntropyDecoderReadsTheSameBitsAndEndsWhereTheByteWiseReaderIs) {
+  std::mt19937 random(3);
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<uint8_t> bytes;
+    while (bytes.size() < 200) {
+      switch (random() % 6) {
+        case 0:
+          bytes.insert(bytes.end(), {0xFF, 0x00});
+          break;
+        case 1:
+          bytes.insert(bytes.end(), {0xFF, static_cast<uint8_t>(0xD0 + random() % 8)});
+          break;
+        case 2:
+          bytes.push_back(0x00);
+          break;
+        default:
+          for (int run = static_cast<int>(random() % 24); run >= 0; --run) {
+            bytes.push_back(static_cast<uint8_t>(random() % 255));  // never 0xFF
+          }
+          break;
+      }
+    }
+    std::vector<int> reads;
+    for (int bits = 0; bits < 8 * 150;) {
+      reads.push_back(1 + static_cast<int>(random() % 16));
+      bits += reads.back();
+    }
+    const std::size_t skip = 4 + random() % 40;
+    for (std::size_t chunk :
+         {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{4096}}) {
+      SCOPED_TRACE("trial " + std::to_string(trial) + " chunk " + std::to_string(chunk));
+      std::unique_ptr<std::FILE, int (*)(std::FILE*)> fileA(chunk ? FileWith(bytes) : nullptr,
+                                                            &std::fclose);
+      std::unique_ptr<std::FILE, int (*)(std::FILE*)> fileB(chunk ? FileWith(bytes) : nullptr,
+                                                            &std::fclose);
+      std::unique_ptr<JpegBitReader> byteWise =
+          chunk ? std::make_unique<JpegBitReader>(fileA.get(), chunk)
+                : std::make_unique<JpegBitReader>(bytes);
+      std::unique_ptr<EntropyReader> entropy =
+          chunk ? std::make_unique<EntropyReader>(fileB.get(), chunk)
+                : std::make_unique<EntropyReader>(bytes);
+      byteWise->StartUnstuffing();
+      entropy->StartUnstuffing();
+      for (std::size_t i = 0; i < reads.size(); ++i) {
+        ASSERT_EQ(entropy->Take(reads[i]), byteWise->GetBits(reads[i])) << "read " << i;
+      }
+      entropy->End();
+      ASSERT_EQ(entropy->BitCount(), byteWise->BitCount());
+      byteWise->AlignToByte();
+      entropy->AlignToByte();
+      byteWise->SkipBytes(skip);
+      entropy->SkipBytes(skip);
+      for (int i = 0; i < 8; ++i) ASSERT_EQ(entropy->GetBits(8), byteWise->GetBits(8)) << i;
+    }
+  }
 }
 
 }  // namespace

@@ -150,6 +150,124 @@ TEST(JpegDib, ChromaSampledMoreThanOncePerMcuIsRefused) {
   EXPECT_EQ(reason, "no baseline (SOF0) frame");
 }
 
+// A picture whose first restart marker is `code` instead of RST0; the pattern differs in every
+// block so that a misplaced or missing row shows.
+std::vector<uint8_t> WithFirstRestartMarker(const DcPicture& picture, uint8_t code) {
+  std::vector<uint8_t> bytes = picture.Encode();
+  for (std::size_t i = 2; i + 1 < bytes.size(); ++i) {
+    if (bytes[i] == 0xFF && bytes[i + 1] == 0xD0) {
+      bytes[i + 1] = code;
+      break;
+    }
+  }
+  return bytes;
+}
+
+// The bitmap made while decoding (an MCU row at a time) against the one made from whole planes,
+// for every layout, whole scans and scans that a wrong restart marker ends in the middle of an
+// MCU row, at the end of one, or never.
+TEST(JpegDib, DecodingStraightIntoTheBitmapEqualsConvertingWholePlanes) {
+  struct Layout {
+    int h, v;
+    bool grey;
+  };
+  for (const Layout layout : {Layout{1, 1, false}, Layout{2, 1, false}, Layout{2, 2, false},
+                              Layout{1, 2, false}, Layout{4, 1, false}, Layout{1, 1, true}}) {
+    for (const int interval : {0, 5, 13}) {
+      SCOPED_TRACE(std::to_string(layout.h) + "x" + std::to_string(layout.v) +
+                   (layout.grey ? " grey" : "") + " interval " + std::to_string(interval));
+      DcPicture picture;
+      picture.width = 97;  // 13 MCU columns at 1x1: interval 13 faults at the end of a row
+      picture.height = 83;
+      picture.components = {{1, layout.h, layout.v, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}};
+      if (layout.grey) picture.components.resize(1);
+      picture.dc = [](int c, int bx, int by) { return (bx * 97 + by * 61 + c * 41) % 1600 - 800; };
+      picture.restartInterval = interval;
+      const std::vector<uint8_t> bytes = WithFirstRestartMarker(picture, 0xC8);
+
+      JpegDecoder whole(bytes);
+      ASSERT_TRUE(whole.ParseMarkers()) << whole.FailureReason();
+      EXPECT_EQ(whole.HadRestartFault(), interval != 0);
+      std::vector<uint8_t> expected(DibLayoutFor(97, 83).totalSize);
+      ASSERT_TRUE(ConvertToDib(whole, expected));
+
+      std::vector<uint8_t> dib;
+      std::string reason;
+      ASSERT_TRUE(DecodeJpegToDib(bytes, dib, &reason)) << reason;
+      ASSERT_EQ(dib.size(), expected.size());
+      for (std::size_t at = 0; at < dib.size(); ++at) ASSERT_EQ(dib[at], expected[at]) << at;
+    }
+  }
+}
+
+// What a row sink sees: every MCU row once and in order, in planes one MCU row high, holding
+// the samples the whole planes hold; after a restart fault, zeros like the whole planes.
+class RecordingSink : public JpegRowSink {
+ public:
+  bool Start(const JpegDecoder&) override { return true; }
+  void Row(const JpegDecoder& decoder, int row) override {
+    rows.push_back(row);
+    for (std::size_t c = 0; c < decoder.Components().size(); ++c) {
+      const JpegComponent& component = decoder.Components()[c];
+      EXPECT_EQ(component.plane.size(), component.stride * 8 * component.v);
+      planes.resize(decoder.Components().size());
+      planes[c].insert(planes[c].end(), component.plane.begin(), component.plane.end());
+    }
+  }
+  std::vector<int> rows;
+  std::vector<std::vector<uint8_t>> planes;  // the rows seen, one after the other
+};
+
+TEST(JpegDib, RowSinkSeesEveryMcuRowOnceAsTheWholePlanesHoldIt) {
+  DcPicture picture;
+  picture.width = 50;
+  picture.height = 70;  // 4 x 5 MCUs of 16 x 16
+  picture.components = {{1, 2, 2, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}};
+  picture.dc = [](int c, int bx, int by) { return (bx * 37 + by * 101 + c * 53) % 400 - 200; };
+  picture.restartInterval = 7;  // the first marker is wrong: the scan ends inside MCU row 1
+  const std::vector<uint8_t> bytes = WithFirstRestartMarker(picture, 0x00);
+
+  JpegDecoder whole(bytes);
+  ASSERT_TRUE(whole.ParseMarkers()) << whole.FailureReason();
+  ASSERT_TRUE(whole.HadRestartFault());
+
+  RecordingSink sink;
+  JpegDecoder streaming(bytes);
+  streaming.SetRowSink(&sink);
+  ASSERT_TRUE(streaming.ParseMarkers()) << streaming.FailureReason();
+  EXPECT_TRUE(streaming.Streaming());
+  EXPECT_TRUE(streaming.HadRestartFault());
+  std::vector<int> expectedRows(static_cast<std::size_t>(whole.McuRows()));
+  for (std::size_t i = 0; i < expectedRows.size(); ++i) expectedRows[i] = static_cast<int>(i);
+  EXPECT_EQ(sink.rows, expectedRows);
+  ASSERT_EQ(sink.planes.size(), 3u);
+  for (std::size_t c = 0; c < 3; ++c) EXPECT_EQ(sink.planes[c], whole.Components()[c].plane) << c;
+}
+
+TEST(JpegDibColour, RowConversionEqualsTheDoubleFormulasOnAllTriples) {
+  // Rows of all 65536 (Cb, Cr) pairs with Cb changing from pixel to pixel; over the 256 rows
+  // every pixel position takes every Y, and Y also changes from pixel to pixel.
+  constexpr std::size_t kCount = 65536;
+  std::vector<uint8_t> y(kCount), cb(kCount), cr(kCount), bgr(3 * kCount);
+  for (std::size_t x = 0; x < kCount; ++x) {
+    cb[x] = static_cast<uint8_t>(x);
+    cr[x] = static_cast<uint8_t>(x >> 8);
+  }
+  int mismatches = 0;
+  for (int row = 0; row < 256; ++row) {
+    for (std::size_t x = 0; x < kCount; ++x) y[x] = static_cast<uint8_t>(x * 7 + row);
+    YccRowToBgr(y, cb, cr, bgr);
+    for (std::size_t x = 0; x < kCount; ++x) {
+      uint8_t exact[3];
+      YccToBgrDouble(y[x], cb[x], cr[x], exact);
+      if (std::memcmp(&bgr[3 * x], exact, 3) != 0 && ++mismatches < 5) {
+        ADD_FAILURE() << "Y " << int(y[x]) << " Cb " << int(cb[x]) << " Cr " << int(cr[x]);
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
 TEST(JpegDibColour, IntegerFormEqualsTheDoubleFormulasOnAllTriples) {
   uint8_t ours[3];
   uint8_t exact[3];

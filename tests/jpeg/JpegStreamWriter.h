@@ -7,7 +7,7 @@
 namespace lumafolio::test {
 
 // A Huffman table as a DHT segment carries it: 16 code-length counts and the symbols in code
-// order, with the canonical codes of T.81 Annex C computed from them.
+// order, with the canonical codes computed from them.
 struct HuffmanTable {
   std::array<uint8_t, 16> counts{};
   std::vector<uint8_t> symbols;

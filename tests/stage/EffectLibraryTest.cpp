@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <vector>
 
 #include "StagePictures.h"
 #include "stage/EffectLibrary.h"
@@ -153,6 +154,24 @@ TEST(EffectLibraryTest, GeneratorHasFifteenBitResults) {
   EffectSrandFromClock();
   EXPECT_EQ(EffectRand(), 41);
   SetEffectClock(nullptr);
+}
+
+// A bulk fill is the same sequence as single draws and leaves the generator where they would,
+// for counts below, at and around the fill's internal batch, and from seeds whose high bits
+// are set.
+TEST(EffectLibraryTest, BulkDrawsMatchSingleDraws) {
+  for (unsigned seed : {1u, 0x9e3779b9u, 0xffffffffu}) {
+    for (std::size_t count : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 1001u}) {
+      EffectSrand(seed);
+      std::vector<int> expected(count + 1);
+      for (int& value : expected) value = EffectRand();
+      EffectSrand(seed);
+      std::vector<int> filled(count + 1, -1);
+      EffectRandFill(filled.data(), count);
+      filled[count] = EffectRand();  // the draw after the fill continues the sequence
+      EXPECT_EQ(filled, expected) << "seed " << seed << ", count " << count;
+    }
+  }
 }
 
 }  // namespace

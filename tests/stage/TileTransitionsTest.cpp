@@ -183,7 +183,10 @@ TEST_F(ScatterTest, PiecesFollowTheirPivotsThresholdsAndTheSpreadCurve) {
   };
   const Case cases[] = {{10, 199, 25},  {25, 500, 64},  {30, 600, 76},  {40, 752, 102},
                         {50, 808, 128}, {60, 752, 153}, {70, 600, 179}, {90, 199, 230}};
-  for (auto [w, h] : {std::pair{24, 18}, std::pair{25, 17}, std::pair{160, 120}}) {
+  // Pieces are placed eight at a time where a row has enough of them, the rest one by one:
+  // 41 x 33 has 16 such pieces, 4 more and an odd column and row.
+  for (auto [w, h] :
+       {std::pair{24, 18}, std::pair{25, 17}, std::pair{160, 120}, std::pair{41, 33}}) {
     TransitionRun run(w, h);
     Scatter(kEffectBegin, run.Params(0, 100));
     for (const Case& c : cases) {
