@@ -223,6 +223,11 @@ void PresenterWindow::ShowNext() {
   StopShowTimer();
   worker_->Hold();  // from here to the end of the step nothing is prepared
 
+  // The key that started this step (Page Down, say) is still marked as pressed; left so, it
+  // would cut its own transition short at the first frame. Only keys pressed during the step
+  // cut it short; every key still arrives as its own message afterwards.
+  keys_->Clear();
+
   WindowDc dc(window_);
   // A preparation that failed leaves no picture for this item: never another item's.
   SlideImage* prepared = worker_->NextReady() ? nextPrepared_ : nullptr;

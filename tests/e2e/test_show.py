@@ -1,0 +1,277 @@
+"""The show end to end under wine: films built by the native filmtool around player.exe, played
+and watched from outside (screenshots, exit codes, files), never through a hook in the player.
+
+Pictures are made here (PPM -> cjpeg, baseline) so that what the screen must show is known: a
+picture of exactly 800 x 600 must appear on the stage bit for bit as the player's own decoder
+(filmtool decode) gives it; other sizes fitted to the stage within a nearest-pixel stretch.
+"""
+import argparse
+import contextlib
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+ARGS = None
+HOST_TITLE = "Lumafolio Standalone Player"
+SCREEN = (1024, 768)
+STAGE = ((SCREEN[0] - 800) // 2, (SCREEN[1] - 600) // 2)  # (112, 84)
+
+
+def parse_args():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True, help="wine root of the harness")
+    parser.add_argument("--player", required=True)
+    parser.add_argument("--native", required=True, help="native build folder with filmtool")
+    parser.add_argument("--screenshots", required=True, help="folder for screenshots to look at")
+    args, rest = parser.parse_known_args()
+    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts"))
+    return args, rest
+
+
+def write_ppm(path, width, height, pixel):
+    rows = bytearray()
+    for y in range(height):
+        for x in range(width):
+            rows += bytes(pixel(x, y))
+    path.write_bytes(b"P6 %d %d 255\n" % (width, height) + bytes(rows))
+
+
+class Picture:
+    """A test JPEG and the stage picture the player's decoder makes of it (RGB rows)."""
+
+    def __init__(self, work, name, width, height, pixel):
+        ppm = work / f"{name}.ppm"
+        write_ppm(ppm, width, height, pixel)
+        self.path = work / f"{name}.jpg"
+        with open(self.path, "wb") as out:
+            subprocess.run(["cjpeg", "-quality", "92", "-baseline", str(ppm)], stdout=out, check=True)
+        bmp = work / f"{name}.bmp"
+        subprocess.run([pathlib.Path(ARGS.native) / "tools/filmtool/filmtool", "decode", self.path,
+                        "-o", bmp], check=True, capture_output=True)
+        from wineharness import load_image
+        self.decoded = load_image(bmp)
+        self.width, self.height = width, height
+
+
+class ShowTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = pathlib.Path(tempfile.mkdtemp(prefix="lumafolio-show-"))
+        # Three stage-sized pictures that differ everywhere, a wide one and a large one.
+        cls.red = Picture(cls.work, "red", 800, 600,
+                          lambda x, y: (200 + (x // 40) % 2 * 40, (y * 255) // 600, 30))
+        cls.green = Picture(cls.work, "green", 800, 600,
+                            lambda x, y: (20, 180 + (y // 50) % 2 * 50, (x * 255) // 800))
+        cls.blue = Picture(cls.work, "blue", 800, 600,
+                           lambda x, y: ((x + y) % 64, 40, 220 - (x // 100) * 10))
+        cls.wide = Picture(cls.work, "wide", 1000, 500,
+                           lambda x, y: (255 * ((x // 100) % 2), 128, 255 * ((y // 100) % 2)))
+        cls.large = Picture(cls.work, "large", 1600, 1200,
+                            lambda x, y: ((x * 7) % 256, (y * 5) % 256, ((x // 200 + y // 200) % 2) * 255))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    # --- films and sessions -----------------------------------------------------------------
+
+    def build(self, pictures, mode="timed", loop=False, duration=1, transition="cut", steps=2):
+        items = "".join(f"""
+[[item]]
+file = "{p.path}"
+duration = {duration}
+transition = "{transition}"
+steps = {steps}
+""" for p in pictures)
+        (self.work / "film.toml").write_text(
+            f'[film]\nloop = {"true" if loop else "false"}\nplay_mode = "{mode}"\n' + items)
+        out = self.work / f"{self.id().split('.')[-1]}.exe"
+        subprocess.run([pathlib.Path(ARGS.native) / "tools/filmtool/filmtool", "build",
+                        self.work / "film.toml", "-o", out, "--player", ARGS.player],
+                       check=True, capture_output=True)
+        return out
+
+    @contextlib.contextmanager
+    def play(self, program):
+        from wineharness import WineSession
+        with WineSession(ARGS.root) as session:
+            self.session = session
+            self.temp = pathlib.Path(session.windows_temp_dir())
+            if self.temp.exists():
+                for entry in self.temp.iterdir():
+                    shutil.rmtree(entry) if entry.is_dir() else entry.unlink()
+            session.start(str(program))
+            self.host = session.wait_window(HOST_TITLE, timeout=60)
+            self.shots = 0
+            yield session
+
+    def screen(self):
+        from wineharness import load_image
+        self.shots += 1
+        name = f"{self.id().split('.')[-1]}-{self.shots:02d}.png"
+        return load_image(self.session.screenshot(pathlib.Path(ARGS.screenshots) / name))
+
+    # --- what the stage shows ---------------------------------------------------------------
+
+    @staticmethod
+    def stage_equals(image, picture):
+        """Whether the stage shows the 800 x 600 picture exactly as the player's decoder made it."""
+        if image.width != SCREEN[0] or image.height != SCREEN[1]:
+            return False
+        for y in range(600):
+            row = 3 * ((STAGE[1] + y) * image.width + STAGE[0])
+            expected = 3 * (y * picture.decoded.width)
+            if image.data[row:row + 2400] != picture.decoded.data[expected:expected + 2400]:
+                return False
+        return True
+
+    def wait_for(self, picture, timeout=20):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.stage_equals(self.screen(), picture):
+                return
+            time.sleep(0.2)
+        self.fail(f"the stage never showed {picture.path.name}")
+
+    def keep_showing(self, picture, seconds):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.assertTrue(self.stage_equals(self.screen(), picture),
+                            f"the stage stopped showing {picture.path.name}")
+            time.sleep(0.3)
+
+    def key(self, *keys):
+        self.session.key(*keys, window=self.host)
+
+    def assert_ends(self, within=15):
+        self.assertEqual(self.session.wait_exit(timeout=within), 0)
+        self.assertEqual(sorted(self.temp.iterdir()), [], "temporary files were left behind")
+
+    # --- tests --------------------------------------------------------------------------------
+
+    def test_timed_film_plays_through_and_ends_by_itself(self):
+        program = self.build([self.red, self.green, self.blue], duration=1)
+        with self.play(program):
+            self.wait_for(self.red)
+            self.wait_for(self.green)
+            self.wait_for(self.blue)
+            self.assert_ends()
+
+    def test_timed_mode_ignores_paging_and_clicks(self):
+        program = self.build([self.red, self.green], duration=4, loop=True)
+        with self.play(program):
+            self.wait_for(self.red)
+            self.key("Next", "Prior")
+            self.session.click(500, 400)
+            self.keep_showing(self.red, 2)
+            self.key("Escape")
+            self.assert_ends()
+
+    def test_manual_paging_forward_and_back(self):
+        program = self.build([self.red, self.green, self.blue], mode="manual")
+        with self.play(program):
+            self.wait_for(self.red, timeout=20)
+            self.key("Prior")  # the first item, no loop: ignored
+            self.keep_showing(self.red, 1.5)
+            self.key("Next")
+            self.wait_for(self.green)
+            self.key("Prior")  # back by way of "before the first item"
+            self.wait_for(self.red)
+            self.session.click(500, 400)
+            self.wait_for(self.green)
+            self.key("Next")
+            self.wait_for(self.blue)
+            self.key("Prior")
+            self.wait_for(self.green)
+            self.key("Next")
+            self.wait_for(self.blue)
+            self.key("Next")  # past the last item without loop: the show ends
+            self.assert_ends()
+
+    def test_manual_loop_wraps_both_ways(self):
+        program = self.build([self.red, self.green, self.blue], mode="manual", loop=True)
+        with self.play(program):
+            self.wait_for(self.red)
+            self.key("Prior")  # the first item with loop: the last one
+            self.wait_for(self.blue)
+            self.key("Next")
+            self.wait_for(self.red)
+            self.key("Escape")
+            self.assert_ends()
+
+    def test_escape_cuts_a_long_transition_short(self):
+        # 900 steps take 15 s at 60 frames a second; Escape must end the show at once.
+        program = self.build([self.red, self.green], duration=1, loop=True, transition="fade",
+                             steps=900)
+        with self.play(program):
+            self.wait_for(self.red)
+            time.sleep(2.5)  # well inside the fade into green
+            self.assertFalse(self.stage_equals(self.screen(), self.green))
+            start = time.monotonic()
+            self.key("Escape")
+            self.assert_ends(within=10)
+            self.assertLess(time.monotonic() - start, 5)
+
+    def test_double_click_ends_the_show(self):
+        program = self.build([self.red, self.green], mode="manual", loop=True)
+        with self.play(program):
+            self.wait_for(self.red)
+            self.session.double_click(400, 300)
+            self.assert_ends()
+
+    def test_other_sizes_are_fitted_to_the_stage(self):
+        program = self.build([self.wide], mode="manual")
+        with self.play(program):
+            deadline = time.monotonic() + 20
+            while True:
+                image = self.screen()
+                # 1000 x 500 fits as 800 x 400, 100 lines below the stage top, on black.
+                if image.pixel(STAGE[0] + 400, STAGE[1] + 300) != (0, 0, 0):
+                    break
+                self.assertLess(time.monotonic(), deadline, "the picture never appeared")
+                time.sleep(0.2)
+            time.sleep(0.5)
+            image = self.screen()
+            for x in range(0, 800, 7):
+                for y in list(range(0, 100, 9)) + list(range(500, 600, 9)):
+                    self.assertEqual(image.pixel(STAGE[0] + x, STAGE[1] + y), (0, 0, 0), (x, y))
+            mismatches = 0
+            for y in range(100, 500, 5):
+                for x in range(0, 800, 5):
+                    got = image.pixel(STAGE[0] + x, STAGE[1] + y)
+                    # Nearest pixel of the stretch, give or take one source pixel of rounding.
+                    sx, sy = x * 1000 // 800, (y - 100) * 500 // 400
+                    near = {self.wide.decoded.pixel(min(max(sx + dx, 0), 999), min(max(sy + dy, 0), 499))
+                            for dx in (-1, 0, 1) for dy in (-1, 0, 1)}
+                    mismatches += got not in near
+            self.assertEqual(mismatches, 0)
+            self.key("Escape")
+            self.assert_ends()
+
+    def test_zoom_and_pan_keys_on_a_large_picture(self):
+        program = self.build([self.large], mode="manual")
+        with self.play(program):
+            deadline = time.monotonic() + 20
+            while self.screen().pixel(STAGE[0] + 400, STAGE[1] + 300) == (0, 0, 0):
+                self.assertLess(time.monotonic(), deadline, "the picture never appeared")
+                time.sleep(0.2)
+            time.sleep(0.5)
+            before = self.screen().data
+            self.key("KP_Add", "KP_Add", "Left", "Up")
+            time.sleep(1)
+            zoomed = self.screen().data
+            self.assertNotEqual(zoomed, before, "zoom and pan changed nothing")
+            self.key("KP_Subtract", "Right", "Down")
+            time.sleep(0.5)
+            self.key("Escape")
+            self.assert_ends()
+
+
+if __name__ == "__main__":
+    ARGS, rest = parse_args()
+    pathlib.Path(ARGS.screenshots).mkdir(parents=True, exist_ok=True)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
