@@ -271,6 +271,65 @@ steps = {steps}
             self.assert_ends()
 
 
+    def test_a_picture_that_never_decodes_shows_black_not_another_picture(self):
+        program = self.build([self.red, self.green, self.blue], mode="manual")
+        # Damage the green picture inside the program: its start-of-image marker goes.
+        data = bytearray(program.read_bytes())
+        start = data.index(self.green.path.read_bytes())
+        data[start:start + 2] = b"\0\0"
+        program.write_bytes(bytes(data))
+        with self.play(program):
+            self.wait_for(self.red)
+            self.key("Next")
+            deadline = time.monotonic() + 20
+            while True:
+                image = self.screen()
+                if all(image.pixel(STAGE[0] + x, STAGE[1] + y) == (0, 0, 0)
+                       for x in range(0, 800, 50) for y in range(0, 600, 50)):
+                    break
+                self.assertLess(time.monotonic(), deadline, "the damaged item did not show black")
+                time.sleep(0.2)
+            self.key("Next")  # the show goes on past it
+            self.wait_for(self.blue)
+            self.key("Escape")
+            self.assert_ends()
+
+    def test_page_up_on_the_last_item_of_a_film_without_loop(self):
+        # Manual film without loop on its last item: the worker has nothing left to prepare.
+        program = self.build([self.red, self.green], mode="manual")
+        with self.play(program):
+            self.wait_for(self.red)
+            self.key("Next")
+            self.wait_for(self.green)
+            time.sleep(0.5)  # the worker finds nothing after the last item
+            self.key("Prior")
+            self.wait_for(self.red)
+            self.key("Escape")
+            self.assert_ends()
+
+    def test_a_film_left_without_items_ends_at_once(self):
+        from wineharness import WineSession
+        deck = self.work / "deck.pps"
+        deck.write_bytes(b"P" * 500)
+        (self.work / "film.toml").write_text(f'[[item]]\ntype = "powerpoint"\nfile = "{deck}"\n')
+        program = self.work / "empty.exe"
+        subprocess.run([pathlib.Path(ARGS.native) / "tools/filmtool/filmtool", "build",
+                        self.work / "film.toml", "-o", program, "--player", ARGS.player],
+                       check=True, capture_output=True)
+        with WineSession(ARGS.root) as session:
+            self.session = session
+            session.run_wine(["reg", "delete",
+                              r"HKLM\SOFTWARE\MICROSOFT\OFFICE\8.0\POWERPOINT\VIEWER\8.0", "/f"],
+                             check=False)
+            self.temp = pathlib.Path(session.windows_temp_dir())
+            if self.temp.exists():
+                for entry in self.temp.iterdir():
+                    shutil.rmtree(entry) if entry.is_dir() else entry.unlink()
+            session.start(str(program))
+            box = session.wait_window("Error", timeout=60)  # no viewer: the item is dropped
+            session.key("Return", window=box)
+            self.assert_ends()
+
 if __name__ == "__main__":
     ARGS, rest = parse_args()
     pathlib.Path(ARGS.screenshots).mkdir(parents=True, exist_ok=True)
