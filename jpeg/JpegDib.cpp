@@ -439,7 +439,9 @@ class DibSink : public JpegRowSink {
   uint32_t rowsPerMcu_ = 8;
 };
 
-bool Finish(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason) {
+}  // namespace
+
+bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason) {
   DibSink sink(dib);
   decoder.SetRowSink(&sink);
   if (!decoder.ParseMarkers()) {
@@ -460,18 +462,16 @@ bool Finish(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason
   return ConvertToDib(decoder, dib);
 }
 
-}  // namespace
-
 bool DecodeJpegToDib(std::span<const uint8_t> jpeg, std::vector<uint8_t>& dib, std::string* reason,
                      const JpegLimits& limits) {
   JpegDecoder decoder(jpeg, limits);
-  return Finish(decoder, dib, reason);
+  return DecodeToDib(decoder, dib, reason);
 }
 
 bool DecodeJpegToDib(std::FILE* file, std::vector<uint8_t>& dib, std::string* reason,
                      const JpegLimits& limits) {
   JpegDecoder decoder(file, JpegDecoder::kDefaultChunkSize, limits);
-  return Finish(decoder, dib, reason);
+  return DecodeToDib(decoder, dib, reason);
 }
 
 }  // namespace lumafolio

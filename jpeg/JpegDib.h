@@ -43,6 +43,8 @@ bool DecodeJpegToDib(std::span<const uint8_t> jpeg, std::vector<uint8_t>& dib,
                      std::string* reason = nullptr, const JpegLimits& limits = {});
 bool DecodeJpegToDib(std::FILE* file, std::vector<uint8_t>& dib, std::string* reason = nullptr,
                      const JpegLimits& limits = {});
+// The same with a decoder the caller has set up (its restart message handler, say).
+bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason = nullptr);
 
 // One pixel of the JFIF YCbCr to RGB conversion, written as blue, green, red. The conversion
 // above produces exactly the bytes of the double-precision formulas

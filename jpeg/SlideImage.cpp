@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "jpeg/JpegDib.h"
 
@@ -33,22 +34,24 @@ int SlideImage::Decode(const std::string& text) {
   Release();
   if (_fseeki64(file_.get(), offset, SEEK_SET) != 0) return 0;
 
-  auto decoder = std::make_unique<JpegDecoder>(file_.get(), JpegDecoder::kDefaultChunkSize);
-  decoder->SetRestartMessageHandler(ShowRestartFault);
+  JpegDecoder decoder(file_.get(), JpegDecoder::kDefaultChunkSize);
+  decoder.SetRestartMessageHandler(ShowRestartFault);
   // A picture the decoder refuses is no picture: the show treats the item as undecodable
-  // rather than showing whatever the planes happen to hold.
-  if (!decoder->ParseMarkers() || !CanConvertToDib(*decoder)) return 0;
+  // rather than showing whatever the planes happen to hold. Rows are converted as they are
+  // decoded, so no whole planes are ever held.
+  std::vector<uint8_t> dib;
+  if (!DecodeToDib(decoder, dib)) return 0;
 
-  const DibLayout layout = DibLayoutFor(decoder->Width(), decoder->Height());
+  const DibLayout layout = DibLayoutFor(decoder.Width(), decoder.Height());
+  if (dib.size() != layout.totalSize) return 0;
   auto picture = std::make_unique<CDib>();
   picture->SetSize(layout.totalSize);
   if (!picture->AllocateDibMemory()) return 0;
-  if (!ConvertToDib(*decoder, {picture->Memory(), picture->Size()})) return 0;
+  std::memcpy(picture->Memory(), dib.data(), dib.size());
   picture->SetBits(kDibHeaderSize, 24);
 
   width_ = static_cast<int>(layout.width);
   height_ = static_cast<int>(layout.height);
-  decoder_ = std::move(decoder);
   picture_ = std::move(picture);
   return 1;
 }
@@ -59,9 +62,6 @@ HBITMAP SlideImage::MakeBitmap(HDC dc) const {
 
 HGLOBAL SlideImage::MakePackedDib() const { return picture_ ? picture_->CopyPackedDib() : nullptr; }
 
-void SlideImage::Release() {
-  decoder_.reset();
-  picture_.reset();
-}
+void SlideImage::Release() { picture_.reset(); }
 
 }  // namespace lumafolio

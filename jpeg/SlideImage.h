@@ -6,7 +6,6 @@
 #include <string>
 
 #include "app/StdioFile.h"
-#include "jpeg/JpegDecoder.h"
 #include "media/CDib.h"
 
 namespace lumafolio {
@@ -44,12 +43,11 @@ class SlideImage {
   HBITMAP MakeBitmap(HDC dc) const;
   // A packed copy (info header, rows, spare bytes) in fixed global memory; the caller frees it.
   HGLOBAL MakePackedDib() const;
-  // Frees the decoder and the picture. Harmless when nothing is held.
+  // Frees the picture. Harmless when nothing is held.
   void Release();
 
  private:
   StdioFile file_;
-  std::unique_ptr<JpegDecoder> decoder_;
   std::unique_ptr<CDib> picture_;
   int width_ = 0;
   int height_ = 0;
