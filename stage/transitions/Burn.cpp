@@ -29,8 +29,26 @@ struct HeightMap {
 
 HeightMap map;
 
-// A random value in [-t / 2, t - 1 - t / 2].
-int Jitter(int t) { return EffectRand() % t - t / 2; }
+// Turns draws of the generator into jitter in [-t / 2, t - 1 - t / 2]: draw % t - t / 2. The map
+// takes about a million of them at every begin, on the way from the key press to the first
+// frame, so the modulo is done by multiplication: with m = 2^32 / t + 1, (r * m) >> 32 is the
+// exact quotient for every 15-bit r and every t below 2^17.
+class Jitter {
+ public:
+  explicit Jitter(int t)
+      : t_(static_cast<std::uint32_t>(t)), half_(t / 2), magic_((std::uint64_t{1} << 32) / t + 1) {}
+  int operator()(int draw) const {
+    const auto r = static_cast<std::uint32_t>(draw);
+    if (t_ >= (1u << 17)) return static_cast<int>(r % t_) - half_;  // maps too large to matter
+    const auto quotient = static_cast<std::uint32_t>((r * magic_) >> 32);
+    return static_cast<int>(r - quotient * t_) - half_;
+  }
+
+ private:
+  std::uint32_t t_;
+  int half_;
+  std::uint64_t magic_;
+};
 
 std::int16_t ToInt16(int value) {
   return static_cast<std::int16_t>(std::clamp<int>(value, std::numeric_limits<std::int16_t>::min(),
@@ -47,22 +65,27 @@ void BuildMap(int width, int height) {
   const int mask = side - 1;
   std::vector<std::int32_t> grid(static_cast<std::size_t>(side) * side, 0);
   const auto line = [&](int y) { return grid.data() + static_cast<std::size_t>(y & mask) * side; };
+  std::vector<int> draws;
   for (int e = side; e >= 2; e /= 2) {
     const int half = e / 2;
-    const int t = static_cast<int>(8 + 0.6 * e);
+    const Jitter jitter(static_cast<int>(8 + 0.6 * e));
+    // Three draws per square, centre first, taken a row of squares at a time.
+    draws.resize(static_cast<std::size_t>(side / e) * 3);
     for (int y = 0; y < side; y += e) {
+      EffectRandFill(draws.data(), draws.size());
+      const int* draw = draws.data();
       std::int32_t* bottom = line(y);
       std::int32_t* middle = line(y + half);
       const std::int32_t* top = line(y + e);
-      for (int x = 0; x < side; x += e) {
+      for (int x = 0; x < side; x += e, draw += 3) {
         const int right = (x + e) & mask;
         const std::int32_t corner = bottom[x];
         const std::int32_t toRight = bottom[right];
         const std::int32_t above = top[x];
         const std::int32_t across = top[right];
-        middle[x + half] = (corner + toRight + above + across) / 4 + Jitter(t);
-        bottom[x + half] = (corner + toRight) / 2 + Jitter(t);
-        middle[x] = (corner + above) / 2 + Jitter(t);
+        middle[x + half] = (corner + toRight + above + across) / 4 + jitter(draw[0]);
+        bottom[x + half] = (corner + toRight) / 2 + jitter(draw[1]);
+        middle[x] = (corner + above) / 2 + jitter(draw[2]);
       }
     }
   }
