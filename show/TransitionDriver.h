@@ -16,7 +16,7 @@ class SlideImage;
 // rate; the keys of KeyLatches cut either short at once.
 class TransitionDriver {
  public:
-  TransitionDriver(StageSurface& stage, const KeyLatches& keys, FramePacer& pacer)
+  TransitionDriver(StageSurface& stage, KeyLatches& keys, FramePacer& pacer)
       : stage_(stage), keys_(keys), pacer_(pacer) {}
 
   // Runs `effect` over `lastStep` + 1 frames from the outgoing item (of type `outgoingType`,
@@ -36,7 +36,7 @@ class TransitionDriver {
   bool WaitForFrame(int frame);
 
   StageSurface& stage_;
-  const KeyLatches& keys_;
+  KeyLatches& keys_;
   FramePacer& pacer_;
 };
 

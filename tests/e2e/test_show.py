@@ -216,12 +216,21 @@ steps = {steps}
             self.assert_ends(within=10)
             self.assertLess(time.monotonic() - start, 5)
 
-    def test_double_click_ends_the_show(self):
+    def test_double_click_ends_the_show_even_during_a_transition(self):
         program = self.build([self.red, self.green], mode="manual", loop=True)
         with self.play(program):
             self.wait_for(self.red)
             self.session.double_click(400, 300)
             self.assert_ends()
+        program = self.build([self.red, self.green], duration=1, loop=True, transition="fade",
+                             steps=900)
+        with self.play(program):
+            self.wait_for(self.red)
+            time.sleep(2.5)  # inside the 15-second fade into green
+            start = time.monotonic()
+            self.session.double_click(400, 300)
+            self.assert_ends(within=10)
+            self.assertLess(time.monotonic() - start, 5)
 
     def test_other_sizes_are_fitted_to_the_stage(self):
         program = self.build([self.wide], mode="manual")
