@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,17 +20,33 @@ class ShatterPieces {
  private:
   void Build(int width, int height, int wantedSize);
   void Free();
-  void Draw(const EffectParams& params) const;
+  void Draw(const EffectParams& params);
+  void MakeFlightTables(const StageView& view, std::int64_t g);
   template <int kSize>
-  void DrawPieces(const StageView& view, std::int64_t g) const;
+  void DrawPieces(const StageView& view);
 
   int width_ = 0;
   int height_ = 0;
   int wantedSize_ = 0;
   int size_ = 0;
-  // X and Y of piece i at 2 i and 2 i + 1; pieces run left to right along the bottom row of
-  // pieces first, so the last one sits at the top right.
-  std::vector<std::int32_t> flights_;
+  // Per piece, row by row of pieces from the bottom left, so the last one sits at the top right:
+  // the sideways factor X (0 to 2 W - 1) and the upward factor Y less its fixed part 5 H / 2.
+  // Both come from 15-bit random numbers, so they fit 16 bits on any picture.
+  std::vector<std::uint16_t> sideways_;
+  std::vector<std::uint16_t> upward_;
+  // Per row of pieces, its smallest and largest upward factor: a row whose slowest piece has
+  // already left the picture is skipped whole, one whose fastest stays inside needs no clipping.
+  std::vector<std::uint16_t> rowSlowest_;
+  std::vector<std::uint16_t> rowFastest_;
+  // Per step, the flight of every possible factor: X and Y take far fewer values than there are
+  // pieces, so each piece looks its offsets up instead of multiplying. In pixels and lines, and
+  // as byte offsets in the output.
+  std::vector<int> across_;
+  std::vector<std::ptrdiff_t> acrossBytes_;
+  std::vector<int> up_;
+  std::vector<std::ptrdiff_t> upBytes_;
+  // Per step, for one row of pieces: where each lands in the output (see DrawPieces).
+  std::vector<std::ptrdiff_t> places_;
 };
 
 }  // namespace lumafolio::transitions

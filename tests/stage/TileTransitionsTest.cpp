@@ -114,6 +114,9 @@ TEST_F(ShatterTest, PiecesFlyByTheirRandomFactors) {
   const Case cases[] = {
       {40, 40, 4, 4, 50, kFlightAtStep50},  // tiles of 4
       {40, 30, 0, 2, 50, kFlightAtStep50},  // Shatter's 2 x 2 pieces
+      // Hardly moved yet (at most a pixel sideways): the top right piece, which ends at the last
+      // byte of A (40 pixels need no row padding), is still drawn.
+      {40, 30, 0, 2, 1, kFlightAtStep1},
       {40, 30, 20, 10, 1, kFlightAtStep1},  // 20 does not divide 30: lowered to 10
       {23, 17, 8, 1, 50, kFlightAtStep50},  // nothing divides: single pixels
       {9, 1, 0, 1, 50, kFlightAtStep50},    // one line: no upward spread to draw
