@@ -17,15 +17,7 @@ int CurlQuad(int command, const EffectParams& params) {
   } else if (command == kEffectEnd) {
     curl.End();
   } else if (command == kEffectStep) {
-    const StageView view(params);
-    const double p = Progress(params);
-    const int midX = view.width / 2;
-    const int midY = view.height / 2;  // rows below midY are the bottom quarters on screen
-    curl.DrawRect(view, CurlRect{0, 0, midX, midY}, CurlMotion{-4, -3, 100}, false, p);
-    curl.DrawRect(view, CurlRect{0, midY, midX, view.height}, CurlMotion{-4, 3, 100}, false, p);
-    curl.DrawRect(view, CurlRect{midX, 0, view.width, midY}, CurlMotion{4, -3, 100}, false, p);
-    curl.DrawRect(view, CurlRect{midX, midY, view.width, view.height}, CurlMotion{4, 3, 100}, false,
-                  p);
+    curl.DrawQuarters(StageView(params), CurlMotion{4, 3, 100}, false, Progress(params));
   }
   return 0;
 }

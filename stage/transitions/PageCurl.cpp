@@ -99,6 +99,18 @@ void PageCurl::BuildEntries(double nx, double ny, std::size_t stride) {
   }
 }
 
+void PageCurl::DrawQuarters(const StageView& view, const CurlMotion& outward, bool soft, double p) {
+  const int midX = view.width / 2;
+  const int midY = view.height / 2;  // rows below midY are the bottom quarters on screen
+  const int dx = outward.dx;
+  const int dy = outward.dy;
+  const int r = outward.radius;
+  DrawRect(view, CurlRect{0, 0, midX, midY}, CurlMotion{-dx, -dy, r}, soft, p);
+  DrawRect(view, CurlRect{0, midY, midX, view.height}, CurlMotion{-dx, dy, r}, soft, p);
+  DrawRect(view, CurlRect{midX, 0, view.width, midY}, CurlMotion{dx, -dy, r}, soft, p);
+  DrawRect(view, CurlRect{midX, midY, view.width, view.height}, CurlMotion{dx, dy, r}, soft, p);
+}
+
 void PageCurl::DrawRect(const StageView& view, const CurlRect& rect, const CurlMotion& motion,
                         bool soft, double p) {
   const int width = rect.right - rect.left;

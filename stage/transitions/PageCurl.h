@@ -65,6 +65,11 @@ class PageCurl {
   void DrawRect(const StageView& view, const CurlRect& rect, const CurlMotion& motion, bool soft,
                 double p);
 
+  // The four quarters of the picture (split at W / 2 and H / 2) rolled at once, each from the
+  // centre towards its own outer corner: `outward` gives the top right quarter's direction
+  // (dx, dy > 0); the others mirror it.
+  void DrawQuarters(const StageView& view, const CurlMotion& outward, bool soft, double p);
+
   const std::vector<std::uint8_t>& ClampTable() const { return clamp_; }
 
  private:
