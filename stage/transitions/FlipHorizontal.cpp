@@ -22,16 +22,11 @@ int FlipHorizontal(int command, const EffectParams& params) {
   }
   const int w = view.width;
   const int h = view.height;
-  const bool opening = p > 0.5;
-  // In the closing half the card has turned `angle` away from the picture plane; in the opening
-  // half the new side has turned `angle` back from edge-on.
-  const double angle = (opening ? p - 0.5 : p) * 3.1416;
-  const double across = opening ? std::sin(angle) : std::cos(angle);
-  const double depth = opening ? std::cos(angle) : std::sin(angle);
-  const double halfHeight = h / 2.0 * across;
+  const panels::CardTurn turn = panels::CardTurnAt(p);
+  const double halfHeight = h / 2.0 * turn.across;
   const double viewer = 2.5 * w;
-  const double farScale = viewer / (viewer + h / 2.0 * depth);
-  const std::uint8_t* card = opening ? view.to : view.from;
+  const double farScale = viewer / (viewer + h / 2.0 * turn.depth);
+  const std::uint8_t* card = turn.opening ? view.to : view.from;
 
   const double centre = h / 2.0;
   const double top = centre - halfHeight;

@@ -32,16 +32,11 @@ int FlipVertical(int command, const EffectParams& params) {
   }
   const int w = view.width;
   const int h = view.height;
-  const bool opening = p > 0.5;
-  // In the closing half the card has turned `angle` away from the picture plane; in the opening
-  // half the new side has turned `angle` back from edge-on.
-  const double angle = (opening ? p - 0.5 : p) * 3.1416;
-  const double across = opening ? std::sin(angle) : std::cos(angle);
-  const double depth = opening ? std::cos(angle) : std::sin(angle);
-  const double halfWidth = w / 2.0 * across;
+  const panels::CardTurn turn = panels::CardTurnAt(p);
+  const double halfWidth = w / 2.0 * turn.across;
   const double viewer = 5.0 * w;
-  const double farScale = viewer / (viewer + w / 2.0 * depth);
-  const std::uint8_t* face = opening ? view.to : view.from;
+  const double farScale = viewer / (viewer + w / 2.0 * turn.depth);
+  const std::uint8_t* face = turn.opening ? view.to : view.from;
 
   const double centre = w / 2.0;
   const double left = centre - halfWidth;

@@ -370,4 +370,20 @@ class ColumnPanel {
   bool narrow_ = true;
 };
 
+// A card turning about its centre line at progress p < 1: in the first half the old side turns
+// away from the picture plane (angle p), in the second the new side turns back from edge-on
+// (angle p - 0.5), each half a quarter turn.
+struct CardTurn {
+  bool opening;   // the new side is showing
+  double across;  // the card's half-extent as a fraction of the picture's
+  double depth;   // how far its outer edges lie behind the axis, as the same fraction
+};
+
+inline CardTurn CardTurnAt(double p) {
+  const bool opening = p > 0.5;
+  const double angle = (opening ? p - 0.5 : p) * 3.1416;
+  return {opening, opening ? std::sin(angle) : std::cos(angle),
+          opening ? std::cos(angle) : std::sin(angle)};
+}
+
 }  // namespace lumafolio::transitions::panels
