@@ -184,7 +184,7 @@ int PlacesOfRowSse(const StageView& view, int u, int y, const std::int16_t* dx,
 
 // Whether PlacesOfRowSse may be used: every toX and toY (within twice the side) and the stride
 // fit 16-bit signed lanes, and every offset fits 16 bits.
-bool SseFits(int width, int height) { return width <= 10000 && height <= 16000; }
+[[maybe_unused]] bool SseFits(int width, int height) { return width <= 10000 && height <= 16000; }
 
 template <typename Offset>
 void DrawPieces(const StageView& view, int u, int shown, const Offset* allDx, const Offset* allDy) {
