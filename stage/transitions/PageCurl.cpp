@@ -209,4 +209,18 @@ void PageCurl::DrawRect(const StageView& view, const CurlRect& rect, const CurlM
   }
 }
 
+int ListedCurl::Run(int command, const EffectParams& params) {
+  if (command == kEffectBegin) {
+    curl_.Begin();
+  } else if (command == kEffectEnd) {
+    curl_.End();
+    position_ = (position_ + 1) % motions_.size();
+  } else if (command == kEffectStep) {
+    const StageView view(params);
+    curl_.DrawRect(view, CurlRect{0, 0, view.width, view.height}, motions_[position_], soft_,
+                   Progress(params));
+  }
+  return 0;
+}
+
 }  // namespace lumafolio::transitions

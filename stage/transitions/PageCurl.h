@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "stage/EffectParams.h"
@@ -92,6 +93,22 @@ class PageCurl {
   std::vector<std::uint8_t> clamp_;
   CurlProfile profile_;
   std::vector<RollEntry> entries_;
+};
+
+// A whole-picture roll that takes its direction and radius from a list, one entry per
+// transition. The position lives as long as the program and moves on at every end, so
+// consecutive curls differ.
+class ListedCurl {
+ public:
+  ListedCurl(std::span<const CurlMotion> motions, bool soft) : motions_(motions), soft_(soft) {}
+
+  int Run(int command, const EffectParams& params);
+
+ private:
+  PageCurl curl_;
+  std::span<const CurlMotion> motions_;
+  bool soft_;
+  std::size_t position_ = 0;
 };
 
 }  // namespace lumafolio::transitions

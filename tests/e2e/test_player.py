@@ -4,7 +4,6 @@ Films are built with the native filmtool (or, for films filmtool refuses to make
 around the Windows player.exe, run under the harness and observed from outside: windows,
 screenshots, files in the wine user's temporary folder, exit codes.
 """
-import argparse
 import contextlib
 import json
 import os
@@ -16,21 +15,12 @@ import tempfile
 import time
 import unittest
 
+from player_args import parse_args
+
 ARGS = None
 FILM_MARKER = b"LumafolioFilmDescription"
 MEDIA_MARKER = b"LumafolioMediaDescription"
 HOST_TITLE = "Lumafolio Standalone Player"
-
-
-def parse_args():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--root", required=True, help="wine root of the harness")
-    parser.add_argument("--player", required=True)
-    parser.add_argument("--native", required=True, help="native build folder with filmtool")
-    parser.add_argument("--screenshots", required=True, help="folder for screenshots to look at")
-    args, rest = parser.parse_known_args()
-    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts"))
-    return args, rest
 
 
 class PlayerTest(unittest.TestCase):

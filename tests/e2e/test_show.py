@@ -5,7 +5,6 @@ Pictures are made here (PPM -> cjpeg, baseline) so that what the screen must sho
 picture of exactly 800 x 600 must appear on the stage bit for bit as the player's own decoder
 (filmtool decode) gives it; other sizes fitted to the stage within a nearest-pixel stretch.
 """
-import argparse
 import contextlib
 import pathlib
 import shutil
@@ -15,21 +14,12 @@ import tempfile
 import time
 import unittest
 
+from player_args import parse_args
+
 ARGS = None
 HOST_TITLE = "Lumafolio Standalone Player"
 SCREEN = (1024, 768)
 STAGE = ((SCREEN[0] - 800) // 2, (SCREEN[1] - 600) // 2)  # (112, 84)
-
-
-def parse_args():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--root", required=True, help="wine root of the harness")
-    parser.add_argument("--player", required=True)
-    parser.add_argument("--native", required=True, help="native build folder with filmtool")
-    parser.add_argument("--screenshots", required=True, help="folder for screenshots to look at")
-    args, rest = parser.parse_known_args()
-    sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts"))
-    return args, rest
 
 
 def write_ppm(path, width, height, pixel):
