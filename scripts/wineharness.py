@@ -189,8 +189,13 @@ def _guard_main():
     # Our owner died. If its wineserver still runs, `wineserver -k` stops it with every wine
     # process of the prefix; if it was killed too, its clients are still there: kill them by hand.
     prefix = os.environ["WINEPREFIX"]
-    subprocess.run([WINESERVER, "-k"], stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL, timeout=20)
-    _kill(wine_processes(prefix), signal.SIGKILL)
+    with contextlib.suppress(subprocess.TimeoutExpired):
+        subprocess.run([WINESERVER, "-k"], stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL, timeout=20)
+    # A client may be starting while we look: kill until a look finds none (or give up after 10 s).
+    deadline = time.monotonic() + 10
+    while (left := wine_processes(prefix)) and time.monotonic() < deadline:
+        _kill(left, signal.SIGKILL)
+        time.sleep(0.05)
     watched = [pid for name, pid in watched if _alive(pid, name)]  # not pids reused since
     for sig in (signal.SIGTERM, signal.SIGKILL):  # Xvfb removes its lock files on SIGTERM
         _kill([pid for pid in watched if _alive(pid)], sig)

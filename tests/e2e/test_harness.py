@@ -37,16 +37,29 @@ def alive(pid):
     return state != "Z"
 
 
-def processes_of(prefix):
-    """Live processes started for PREFIX: wine passes WINEPREFIX down to every process it starts."""
+def now_in_ticks():
+    """The time since boot in the clock ticks that /proc/PID/stat gives start times in."""
+    return float(Path("/proc/uptime").read_text().split()[0]) * os.sysconf("SC_CLK_TCK")
+
+
+def start_ticks(pid):
+    return int(Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[19])
+
+
+def processes_of(prefix, started_by=None):
+    """Live processes started for PREFIX: wine passes WINEPREFIX down to every process it starts.
+    With STARTED_BY (see now_in_ticks), only those started by then: once a session has ended,
+    another test running beside this one may take its slot, and its processes are not ours."""
     marker = f"WINEPREFIX={prefix}\0".encode()
     found = []
     for entry in Path("/proc").iterdir():
         if entry.name.isdigit() and int(entry.name) != os.getpid():
             try:
-                if marker in (entry / "environ").read_bytes() and alive(int(entry.name)):
-                    found.append(int(entry.name))
-            except OSError:
+                pid = int(entry.name)
+                if (marker in (entry / "environ").read_bytes() and alive(pid)
+                        and (started_by is None or start_ticks(pid) <= started_by)):
+                    found.append(pid)
+            except (OSError, IndexError, ValueError):
                 pass
     return found
 
@@ -105,13 +118,14 @@ class HarnessTestCase(unittest.TestCase):
         self.sessions.append(s)
         return s
 
-    def assertNothingLeft(self, pids, prefixes):
-        """The processes we started are gone, and so is every wine process of those prefixes."""
+    def assertNothingLeft(self, pids, prefixes, started_by):
+        """The processes we started are gone, and so is every wine process of those prefixes that
+        started by STARTED_BY, a moment when our sessions still held their slots."""
         self.assertTrue(wait_until(lambda: not any(alive(p) for p in pids), 15),
                         f"still running: {[p for p in pids if alive(p)]}")
         for prefix in prefixes:
-            self.assertTrue(wait_until(lambda: not processes_of(prefix), 15),
-                            f"wine processes of {prefix} left: {processes_of(prefix)}")
+            self.assertTrue(wait_until(lambda: not processes_of(prefix, started_by), 15),
+                            f"wine processes of {prefix} left: {processes_of(prefix, started_by)}")
 
     def start_probe(self, s, title=None):
         s.start(ARGS.probe, [title] if title else [])
@@ -177,8 +191,8 @@ class TimeLimitTests(HarnessTestCase):
                 s.wait_exit(timeout=2)
             self.assertLess(time.monotonic() - started, 10)
             self.assertIsNotNone(program.poll())
-            pids, prefix = list(s.pids.values()), s.prefix
-        self.assertNothingLeft(pids + [program.pid], [prefix])
+            pids, prefix, started_by = list(s.pids.values()), s.prefix, now_in_ticks()
+        self.assertNothingLeft(pids + [program.pid], [prefix], started_by)
 
     def test_run_command_kills_and_reports_at_the_limit(self):
         started = time.monotonic()
@@ -202,7 +216,8 @@ class IsolationAndCleanupTests(HarnessTestCase):
             pids = list(a.pids.values()) + list(b.pids.values()) + [a.proc.pid, b.proc.pid]
             prefixes = [a.prefix, b.prefix]
             self.assertTrue(processes_of(a.prefix))  # the leak check below can see wine processes
-        self.assertNothingLeft(pids, prefixes)
+            started_by = now_in_ticks()
+        self.assertNothingLeft(pids, prefixes, started_by)
 
     def test_killed_owner_leaves_nothing_behind(self):
         # No cleanup code runs in a SIGKILLed owner. CTest 3.25 on TIMEOUT kills the whole process
@@ -230,12 +245,13 @@ time.sleep(300)
                         victims = descendants_of(owner.pid)
                         self.assertLessEqual(set(pids), set(victims))
                 finally:
+                    started_by = now_in_ticks()
                     for pid in [owner.pid] + victims:
                         with contextlib.suppress(ProcessLookupError):
                             os.kill(pid, signal.SIGKILL)
                     owner.wait()
                     owner.stdout.close()
-                self.assertNothingLeft(pids, [prefix])
+                self.assertNothingLeft(pids, [prefix], started_by)
 
     def test_run_command_cleans_up_on_sigterm(self):
         cli = subprocess.Popen([sys.executable, ARGS.harness, "run", "--root", ARGS.root, "--", ARGS.probe],
@@ -248,6 +264,7 @@ time.sleep(300)
             time.sleep(1)
             started = children_of(cli.pid)  # Xvfb, wineserver, the program
             prefix = next(environment(p)["WINEPREFIX"] for p in started if "WINEPREFIX" in environment(p))
+            started_by = now_in_ticks()
             cli.send_signal(signal.SIGTERM)
             _, err = cli.communicate(timeout=60)
         finally:
@@ -256,7 +273,7 @@ time.sleep(300)
         self.assertEqual(cli.returncode, 128 + signal.SIGTERM, err)
         self.assertIn("stopped by signal", err)
         self.assertGreaterEqual(len(started), 3)
-        self.assertNothingLeft(started, [prefix])
+        self.assertNothingLeft(started, [prefix], started_by)
 
 
 class CommandLineTests(HarnessTestCase):
