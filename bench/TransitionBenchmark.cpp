@@ -75,7 +75,7 @@ int main() {
     params.outBits = out.data();
     params.width = kWidth;
     params.height = kHeight;
-    params.lastStep = 100;
+    params.lastStep = kLastStep;
     // Begin's time is the median of a few begin-end cycles: one alone is at the mercy of
     // whatever else the machine does in those milliseconds.
     std::vector<double> begins;
@@ -88,7 +88,6 @@ int main() {
     const double beginMs = Median(begins);
     std::vector<double> steps;
     std::vector<double> baselines;
-    params.lastStep = kLastStep;
     for (int step = 0; step <= kLastStep; ++step) {
       params.step = step;
       const auto t0 = Clock::now();
