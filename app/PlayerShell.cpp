@@ -6,6 +6,7 @@
 #include "app/ItemPreparation.h"
 #include "app/PlayerPayload.h"
 #include "app/PlayerResources.h"
+#include "app/PlayerTempFolder.h"
 #include "app/StdioFile.h"
 #include "app/SystemPreparationHost.h"
 #include "app/TempFileCleanup.h"
@@ -46,6 +47,14 @@ int PlayerShell::Run(int showCommand) {
   if (!window) return 0;
   ShowWindow(window, showCommand);
   UpdateWindow(window);
+  if (presenter_ && presenter_->window()) {
+    // The presenter comes on screen after the host and stays the active window, as a modal
+    // dialog does over its disabled owner. Under a window manager this is what keeps the show
+    // visible: of two full-screen windows it stacks the active one on top, and a disabled host
+    // hands the focus it is offered on to the presenter.
+    EnableWindow(hostWindow_, FALSE);
+    presenter_->ShowOnScreen();
+  }
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -80,7 +89,9 @@ LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       return 0;
     }
     case WM_KEYDOWN:
-      if (wParam == kEscape) {
+      if (wParam == kEscape && presenter_ && presenter_->InStep()) {
+        presenter_->EndAfterStep();  // the step is still on the stack: it ends the show itself
+      } else if (wParam == kEscape) {
         EndShow();
         PostMessageA(window, WM_CLOSE, 0, 0);
       } else if (presenter_ && presenter_->window()) {
@@ -94,9 +105,13 @@ LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
     case WM_LBUTTONUP:
       return 0;
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_SCREENSAVE) return 0;
+      if ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER) return 0;
       return DefWindowProcA(window, message, wParam, lParam);
     case WM_CLOSE:
+      if (presenter_ && presenter_->InStep()) {
+        presenter_->EndAfterStep();
+        return 0;
+      }
       // Alt+F4, the system menu or a program asking us to close: the show and its temporary
       // files must go the same way as on Escape.
       EndShow();
@@ -127,7 +142,10 @@ void PlayerShell::RunCreationSequence() {
 
   char tempFolder[MAX_PATH] = {};
   if (GetTempPathA(MAX_PATH, tempFolder) == 0) return;
-  tempFolder_ = tempFolder;
+  // A folder of this player's own: another player running at the same time (the same film or
+  // another) writes files of the same names, and deletes its own when it ends.
+  tempFolder_ = CreatePlayerFolder(tempFolder);
+  if (tempFolder_.empty()) return;
 
   if (!CopyFileRange(programPath, payload->filmStart, payload->FilmSize(), FilmPath())) return;
 
@@ -139,13 +157,13 @@ void PlayerShell::RunCreationSequence() {
 void PlayerShell::StartShow() {
   hostDc_ = GetDC(hostWindow_);
   presenter_ = std::make_unique<PresenterWindow>();
-  if (presenter_->Create(hostWindow_, film_, 1)) {
-    ShowWindow(presenter_->window(), SW_SHOW);
-    UpdateWindow(presenter_->window());
-  }
+  // Shown by Run once the host is on screen.
+  presenter_->Create(hostWindow_, film_, 1);
 }
 
 void PlayerShell::EndShow() {
+  // Enabled again before the presenter goes, so that the activation passes back to the host.
+  if (hostWindow_ != nullptr) EnableWindow(hostWindow_, TRUE);
   if (presenter_) {
     presenter_->Destroy();
     presenter_.reset();
@@ -153,6 +171,9 @@ void PlayerShell::EndShow() {
   if (tempFolder_.empty()) return;  // nothing was extracted before the temporary folder was known
   DeleteItemTempFiles(film_, tempFolder_);
   DeleteFileA(FilmPath().c_str());
+  // Then the folder with whatever else is in it: a partly written file of a failed extraction,
+  // the music of an item that preparation dropped.
+  RemoveFolderTree(tempFolder_);
 }
 
 }  // namespace lumafolio

@@ -41,7 +41,7 @@ class PlayerShell {
   HWND hostWindow_ = nullptr;
   HDC hostDc_ = nullptr;  // kept for the show's lifetime, as the worker draws through it
   FilmDocument film_;
-  std::string tempFolder_;
+  std::string tempFolder_;  // this player's own folder in the temporary folder, ending with "\\"
   std::unique_ptr<PresenterWindow> presenter_;
 };
 

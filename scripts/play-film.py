@@ -41,7 +41,7 @@ with WineSession(args.root) as session:
     for second in range(args.seconds):
         session.screenshot(shots / f"second-{second:02d}.png")
         time.sleep(1)
-    session.key("Escape", window=window)
+    session.key("Escape")
     code = session.wait_exit(timeout=60)
 print(f"screenshots in {shots}; the player exited with code {code}")
 sys.exit(code)

@@ -14,13 +14,16 @@ Python, for end-to-end tests of whole programs (install_signal_handlers() makes 
 unwind `with` blocks, so that they clean up):
 
     with WineSession(root, screen="1024x768x24", fresh=False) as s:
-        s.start(exe, args, cwd=None, env=None)          # -> Popen; one program at a time
+        s.start(exe, args, cwd=None, env=None)          # -> Popen; the session's program
+        s.start_another(exe, args)                      # -> Popen; one more beside it
         window = s.wait_window("Title", timeout=30)     # exact name, mapped; -> X window id
-        s.key("Escape", window=window); s.click(x, y, window=window); s.double_click(x, y)
+        s.key("Escape"); s.click(x, y, window=window); s.double_click(x, y)  # keys: the active window
         s.screenshot(png); load_image(png).pixel(x, y)  # -> (r, g, b)
         code = s.wait_exit(timeout=30)                  # WineTimeout (program killed) when late
         s.run_wine(["reg", "add", ...])                 # -> CompletedProcess, output captured
         s.prefix, s.display, s.env, s.linux_path("C:\\x"), s.windows_path(path), s.windows_temp_dir()
+        s.active_window()                                # -> X window id of the active window, or None
+        s.wait_active("Title", timeout=30)              # until the window named so is the active one
 
 Layout under ROOT: `template/` is a prefix made once (wineboot -i, fonts with the metrics of the
 usual Windows faces, GDI Direct3D so that video in child windows is not black); `slot-N/` are
@@ -28,6 +31,10 @@ copies of it. A run takes the first slot whose `slot-N.lock` it can flock withou
 it to the end, so parallel runs never share a prefix, a wineserver or an X display. Slots are
 reused: what a run leaves in its prefix (files, registry) is there for the next run of that slot,
 unless that run asks for `fresh=True`.
+
+Each display runs a window manager (openbox), as every desktop a wine user has does: it decides
+which window is active and stacks it, it takes the keys, and windows close at once (without one,
+wine waits 2 s per window for a withdrawal nobody confirms).
 
 Every wine process gets WINEPREFIX, DISPLAY and TMPDIR from the session: wine finds its server
 through TMPDIR, so a program given another TMPDIR would start a second server on the same prefix.
@@ -377,10 +384,11 @@ class WineSession:
         # Absolute: wine refuses a relative WINEPREFIX.
         self.root, self.screen, self.fresh, self.start_timeout = Path(root).resolve(), screen, fresh, start_timeout
         self.proc = None
+        self.others = []
         self.window = None
         self.slot = self.prefix = self.display = self.env = None
         self.pids = {}
-        self._lock = self._guard = self._xvfb = self._server = None
+        self._lock = self._guard = self._xvfb = self._wm = self._server = None
 
     def __enter__(self):
         try:
@@ -436,17 +444,36 @@ class WineSession:
                 number += chunk
         self.display = f":{int(number)}"
         self.env = _base_env(self.prefix, self.display)
+        self._start_window_manager(deadline)
         self._server = _Server(self.env, self._guard, persistent=True)
         self.pids["wineserver"] = self._server.proc.pid
         # wineboot starts services.exe, explorer.exe...: in a session of their own and with all
         # fds on /dev/null, so that none of them holds the caller's (CTest's) output pipe.
         _wine(self.env, ["wineboot"], max(1.0, deadline - time.monotonic()))
 
+    def _start_window_manager(self, deadline):
+        """Starts openbox on the display and waits until it manages it (it names itself on the root)."""
+        with open(self.root / f"slot-{self.slot}.openbox.log", "wb") as log:
+            self._wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdin=DEVNULL,
+                                        stdout=log, stderr=log)
+        self.pids["openbox"] = self._wm.pid
+        self._guard.watch("openbox", self._wm.pid)
+        while True:
+            probe = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
+                                   stdin=DEVNULL, capture_output=True, text=True, timeout=10)
+            if "window id" in probe.stdout:
+                return
+            if self._wm.poll() is not None:
+                raise HarnessError(f"openbox failed: see {self.root}/slot-{self.slot}.openbox.log")
+            if time.monotonic() > deadline:
+                raise HarnessError("openbox did not take the display in time")
+            time.sleep(0.05)
+
     def close(self):
         """Stops the program, the wineserver (with every wine process) and Xvfb; safe to call twice."""
         with _no_interrupts():
             errors = []
-            for step in (self._stop_program, self._stop_server, self._stop_xvfb):
+            for step in (self._stop_program, self._stop_server, self._stop_wm, self._stop_xvfb):
                 try:  # every step, even after one failed: a skipped one leaks processes
                     step()
                 except Exception as e:
@@ -456,14 +483,21 @@ class WineSession:
                 raise HarnessError(f"cleanup of slot {self.slot} failed: {errors}")
 
     def _stop_program(self):
-        if self.proc is not None and self.proc.poll() is None:
-            self.proc.kill()
-            _wait(self.proc, 10)
+        for proc in [self.proc] + self.others:
+            if proc is not None and proc.poll() is None:
+                proc.kill()
+                _wait(proc, 10)
 
     def _stop_server(self):
         server, self._server = self._server, None
         if server is not None:
             server.stop()
+
+    def _stop_wm(self):
+        wm, self._wm = self._wm, None
+        if wm is not None:
+            wm.terminate()
+            _wait(wm, 10)
 
     def _stop_xvfb(self):
         xvfb, self._xvfb = self._xvfb, None
@@ -498,6 +532,14 @@ class WineSession:
                                      env=self._child_env(env), stdin=DEVNULL, stdout=stdout, stderr=stderr)
         return self.proc
 
+    def start_another(self, program, args=()):
+        """Starts one more program beside the one `start` started (two players at once, say);
+        returns its Popen. It is stopped with the session."""
+        proc = subprocess.Popen([WINE, str(program)] + [str(a) for a in args], env=self._child_env(None),
+                                stdin=DEVNULL)
+        self.others.append(proc)
+        return proc
+
     def wait_exit(self, timeout):
         """The program's exit status; kills it and raises WineTimeout if it runs longer than TIMEOUT."""
         try:
@@ -529,7 +571,7 @@ class WineSession:
             raise HarnessError(f"no TEMP in {self.prefix}/user.reg")
         return self.linux_path(value.group(1).replace("\\\\", "\\"))
 
-    # X display: there is no window manager, so focus follows the pointer.
+    # X display, managed by openbox: keys go to the active window, as a user's keys do.
 
     def xdotool(self, *args, check=True, timeout=10):
         return subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, stdin=DEVNULL,
@@ -555,6 +597,20 @@ class WineSession:
                 raise WineTimeout(f"no window {title!r} after {timeout} s")
             time.sleep(0.05)
 
+    def wait_active(self, title, timeout=30):
+        """Waits until the active window is one named exactly TITLE (the window manager activates a
+        new window a moment after it appears, and a user's keys go nowhere before); returns its id."""
+        deadline = time.monotonic() + timeout
+        while True:
+            active = self.active_window()
+            if active is not None and active in self.find_windows(title):
+                return active
+            if self.proc is not None and self.proc.poll() is not None:
+                raise HarnessError(f"program exited with {self.proc.returncode} before {title!r} was active")
+            if time.monotonic() > deadline:
+                raise WineTimeout(f"{title!r} not the active window after {timeout} s")
+            time.sleep(0.05)
+
     def window_geometry(self, window=None):
         """(x, y, width, height) of WINDOW (default: the last one waited for) on the screen."""
         if (window or self.window) is None:
@@ -569,11 +625,14 @@ class WineSession:
         wx, wy, _, _ = self.window_geometry(window)
         return wx + x, wy + y
 
-    def key(self, *keys, window=None, delay_ms=50):
-        """Types xdotool key names (e.g. "Escape", "ctrl+o") into WINDOW (default: the last waited for)."""
-        x, y, w, h = self.window_geometry(window or self.window)
-        self.move_pointer(x + w // 2, y + h // 2)
+    def key(self, *keys, delay_ms=50):
+        """Types xdotool key names (e.g. "Escape", "alt+F4") into the active window."""
         self.xdotool("key", "--delay", delay_ms, *keys)
+
+    def active_window(self):
+        """The X window id of the active window, or None when no window is active."""
+        found = self.xdotool("getactivewindow", check=False)
+        return int(found.stdout) if found.returncode == 0 and found.stdout.strip() else None
 
     def move_pointer(self, x, y, timeout=10):
         """Moves the pointer to screen (x, y) and waits until it is there. Not `mousemove --sync`:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "jpeg/SlideImage.h"
 #include "show/ShowSequence.h"
@@ -76,6 +77,7 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
 
   ShowCursor(FALSE);
   cursorHidden_ = true;
+  displayAwake_ = std::make_unique<DisplayAwake>();
   // A key pressed before the show must not cut the first transition short.
   keys_->Clear();
 
@@ -85,12 +87,19 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
     return true;
   }
   worker_->Start(currentItem_);
-  if (Manual()) {
-    ShowNext();
-  } else {
-    StartShowTimer(kFirstItemDelayMs);
-  }
+  // The first step waits for the show timer in both modes: the windows are not on screen before
+  // the host shows them, and a window manager needs a moment to map them and make the presenter
+  // the active window, in front. A step dispatches no messages, so one started at once would run
+  // its whole transition before any of that happened, and the user would never see it.
+  StartShowTimer(kFirstItemDelayMs);
   return true;
+}
+
+void PresenterWindow::ShowOnScreen() {
+  if (window_ == nullptr) return;
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+  SetForegroundWindow(window_);
 }
 
 void PresenterWindow::Destroy() {
@@ -99,6 +108,7 @@ void PresenterWindow::Destroy() {
     ShowCursor(TRUE);
     cursorHidden_ = false;
   }
+  displayAwake_.reset();
   worker_.reset();  // stops the thread and waits for it
   driver_.reset();
   pacer_.reset();
@@ -139,6 +149,23 @@ LRESULT PresenterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_TIMER:
       OnTimer(wParam);
       break;
+    case WM_CLOSE:
+      // Alt+F4 or a window manager's close: the whole show ends, exactly as on Escape, rather
+      // than this window alone leaving the black host, the worker and the files behind.
+      EndShowThroughHost();
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
+          EndShowThroughHost();
+          return 0;
+        case SC_SCREENSAVE:
+        case SC_MONITORPOWER:
+          return 0;  // a show left on one picture is still being watched
+        default:
+          break;
+      }
+      break;
     default:
       break;
   }
@@ -148,8 +175,12 @@ LRESULT PresenterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
 void PresenterWindow::Paint() {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window_, &paint);
-  // A PowerPoint item leaves the window to the viewer: nothing is drawn for it.
-  if (currentItem_.itemType != kItemPowerPoint && stage_) stage_->Present(dc);
+  if (currentItem_.itemType == kItemPicture && slideView_ && slideView_->HasOwnView()) {
+    slideView_->PaintView(dc);  // zoomed or panned: the stage memory holds the whole picture
+  } else if (currentItem_.itemType != kItemPowerPoint && stage_) {
+    // A PowerPoint item leaves the window to the viewer: nothing is drawn for it.
+    stage_->Present(dc);
+  }
   EndPaint(window_, &paint);
 }
 
@@ -200,12 +231,14 @@ bool PresenterWindow::PrepareNext(const FilmItem& next) {
     case kItemVideo:
       // Until video playback is built a video item shows its poster picture, or nothing.
       if (!HasPicture(next.posterImage)) {
+        slideView_->DropPrepared();  // never show the picture prepared for an earlier item
         nextPrepared_ = nullptr;
         return true;
       }
       return slideView_->PrepareImage(next.posterImage, next.imageWidth, next.imageHeight,
                                       &nextPrepared_) == 1;
     case kItemPowerPoint:
+      slideView_->DropPrepared();
       nextPrepared_ = nullptr;
       return true;
     default:
@@ -213,14 +246,36 @@ bool PresenterWindow::PrepareNext(const FilmItem& next) {
   }
 }
 
+// Marks a show step as under way for its lifetime; when it is over, an end of the show asked for
+// meanwhile is passed on to the host.
+class PresenterWindow::StepScope {
+ public:
+  explicit StepScope(PresenterWindow& presenter) : presenter_(presenter) {
+    presenter_.inStep_ = true;
+  }
+  StepScope(const StepScope&) = delete;
+  StepScope& operator=(const StepScope&) = delete;
+  ~StepScope() {
+    presenter_.inStep_ = false;
+    if (std::exchange(presenter_.endAfterStep_, false)) presenter_.EndShowThroughHost();
+  }
+
+ private:
+  PresenterWindow& presenter_;
+};
+
 void PresenterWindow::ShowNext() {
+  // The message box below dispatches messages: a timer tick, a click or a key must not start a
+  // second step inside this one.
+  if (inStep_) return;
+  const StepScope step(*this);
   const std::optional<FilmItem> next = ItemToShowAfter(*film_, currentItem_, loop_);
   if (!next) {
     EndShowThroughHost();  // the end of a film without loop
     return;
   }
-  if (!worker_->WaitReady()) MessageBoxA(window_, "Can't decompress image", "Error", MB_OK);
   StopShowTimer();
+  if (!worker_->WaitReady()) MessageBoxA(window_, "Can't decompress image", "Error", MB_OK);
   worker_->Hold();  // from here to the end of the step nothing is prepared
 
   // The key that started this step (Page Down, say) is still marked as pressed; left so, it
@@ -229,6 +284,14 @@ void PresenterWindow::ShowNext() {
   keys_->Clear();
 
   WindowDc dc(window_);
+  if (currentItem_.itemType == kItemPicture && slideView_->HasOwnView()) {
+    // A zoomed view may cover the whole screen; the transition starts from the stage as it was
+    // composed, on black, so that is what the screen shows first.
+    RECT all;
+    GetClientRect(window_, &all);
+    FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    stage_->Present(dc.get());
+  }
   // A preparation that failed leaves no picture for this item: never another item's.
   SlideImage* prepared = worker_->NextReady() ? nextPrepared_ : nullptr;
   const int transitionDone =
@@ -239,8 +302,12 @@ void PresenterWindow::ShowNext() {
     LockScope lock(worker_->ItemLock());
     StartItem(dc.get());
   }
-  if (currentItem_.itemType == kItemPicture && transitionDone == 1) {
-    driver_->AnimateCaptions(dc.get(), currentPrepared_, currentItem_);
+  if (currentItem_.itemType == kItemPicture) {
+    if (transitionDone == 1) {
+      driver_->AnimateCaptions(dc.get(), currentPrepared_, currentItem_);
+    } else {
+      SettlePicture(dc.get());
+    }
   }
   worker_->Resume(currentItem_);
   if (!Manual()) {
@@ -261,9 +328,7 @@ void PresenterWindow::StartItem(HDC dc) {
         InvalidateRect(window_, nullptr, FALSE);
       } else if (currentItem_.itemType == kItemVideo) {
         // Captions never run for a video, so its poster goes into the stage memory here.
-        stage_->CaptureStage(dc, *currentPrepared_);
-        stage_->RestoreStage();
-        stage_->Present(dc);
+        SettlePicture(dc);
       }
       break;
     case kItemPowerPoint:
@@ -275,7 +340,16 @@ void PresenterWindow::StartItem(HDC dc) {
   }
 }
 
+void PresenterWindow::SettlePicture(HDC dc) {
+  if (currentPrepared_ == nullptr) return;
+  stage_->CaptureStage(dc, *currentPrepared_);
+  stage_->RestoreStage();
+  stage_->Present(dc);
+}
+
 void PresenterWindow::ShowPrevious() {
+  // Nothing to go back from before the first step has brought the first item on.
+  if (inStep_ || currentItem_.position == 0) return;
   const std::optional<FilmItem> origin = StepBackOrigin(*film_, currentItem_, loop_);
   if (!origin) return;  // the first item is on screen and the film does not loop
   // The worker must not be preparing while the item on screen changes; after Resume it

@@ -12,6 +12,7 @@
 #include "show/SlideView.h"
 #include "show/TransitionDriver.h"
 #include "stage/StageSurface.h"
+#include "win32/DisplayAwake.h"
 
 namespace lumafolio {
 
@@ -36,9 +37,18 @@ class PresenterWindow {
   PresenterWindow& operator=(const PresenterWindow&) = delete;
   ~PresenterWindow() { Destroy(); }
 
-  // Creates the window, owned by `host`, to show `film` from item `firstItem` (1-based), and
-  // starts the worker. False when no window was made (nothing else is left running then).
+  // Creates the window (hidden), owned by `host`, to show `film` from item `firstItem` (1-based),
+  // and starts the worker. The first step runs on the show timer, 500 ms after, once the host has
+  // shown the window (ShowOnScreen). False when no window was made (nothing else is left running).
   bool Create(HWND host, FilmDocument& film, int32_t firstItem);
+  // Shows the window in front of the host and makes it the active window: a window manager keeps
+  // the active one of two full-screen windows on top, and the user's keys go to it.
+  void ShowOnScreen();
+  // Whether a show step is under way. A step dispatches messages only while its message box is
+  // up, and nothing may tear the presenter down beneath it then: the host asks for the end with
+  // EndAfterStep instead, and the step ends the show through the host when it is over.
+  bool InStep() const { return inStep_; }
+  void EndAfterStep() { endAfterStep_ = true; }
   // Stops the timers and the worker, releases every surface and destroys the window; safe to
   // call more than once.
   void Destroy();
@@ -46,6 +56,8 @@ class PresenterWindow {
   HWND window() const { return window_; }
 
  private:
+  class StepScope;
+
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -54,6 +66,9 @@ class PresenterWindow {
   void OnTimer(UINT_PTR id);
   void OnKey(WPARAM key);
   void Paint();
+  // A picture cut short on its way in still becomes the stage: on screen and in the stage memory
+  // that repaints and the next transition start from.
+  void SettlePicture(HDC dc);
   void StartItem(HDC dc);
   bool PrepareNext(const FilmItem& next);
   void EndShowThroughHost() const;
@@ -69,6 +84,9 @@ class PresenterWindow {
   int32_t playMode_ = kPlayTimed;
   bool cursorHidden_ = false;
   UINT_PTR showTimer_ = 0;
+  bool inStep_ = false;
+  bool endAfterStep_ = false;
+  std::unique_ptr<DisplayAwake> displayAwake_;
 
   std::unique_ptr<SlideView> slideView_;
   std::unique_ptr<StageSurface> stage_;

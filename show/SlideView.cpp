@@ -190,6 +190,16 @@ void SlideView::DrawZoomed(HDC dc) const {
          visible_.left, visible_.top, SRCCOPY);
 }
 
+void SlideView::PaintView(HDC dc) const {
+  if (!zoomedReady_) return;
+  const int saved = SaveDC(dc);
+  ExcludeClipRect(dc, display_.left, display_.top, display_.right, display_.bottom);
+  const RECT all{window_.left, window_.top, window_.right, window_.bottom};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  RestoreDC(dc, saved);
+  DrawZoomed(dc);
+}
+
 bool SlideView::RenderZoomed(int width, int height) {
   if (width <= 0 || height <= 0 || !zoomDc_) return false;
   WindowDc window(owner_);
@@ -232,7 +242,7 @@ void SlideView::ZoomOut() {
                            ? picture_
                            : Rect{0, 0, halfWidth, halfHeight};
   ApplyZoom(halfWidth, halfHeight, visible);
-  InvalidateRect(owner_, nullptr, TRUE);
+  InvalidateRect(owner_, nullptr, FALSE);
 }
 
 }  // namespace lumafolio

@@ -35,6 +35,10 @@ class SlideView {
   // is untouched and the decoder's result (0) is returned; 1 otherwise.
   int PrepareImage(const std::string& path, int width, int height, SlideImage** out);
 
+  // Worker thread, under the item lock: the next item has no picture (a PowerPoint show, a video
+  // without poster), so whatever was prepared before must not be shown for it.
+  void DropPrepared() { next_.reset(); }
+
   // UI thread, under the item lock: the next image becomes the current one (stored in `*out`),
   // the current one the previous, and the previous is dropped; the window is invalidated. With
   // nothing prepared there is no current picture and `*out` becomes null.
@@ -45,8 +49,13 @@ class SlideView {
   void HandleKey(int key);
 
   // Copies the visible part of the zoomed picture to its display rectangle on `dc`; panning
-  // draws this way, and a paint handler that wants the zoomed view back can too.
+  // draws this way.
   void DrawZoomed(HDC dc) const;
+  // Whether the current picture is shown zoomed or panned rather than as the stage shows it,
+  // until the next picture becomes current.
+  bool HasOwnView() const { return zoomedReady_; }
+  // Paints that view into a paint DC: the visible part of the zoomed picture, black around it.
+  void PaintView(HDC dc) const;
 
   // The file that later pictures are decoded from (tests use their own); under the item lock,
   // since the worker reads it.

@@ -171,7 +171,7 @@ class WindowAndInputTests(HarnessTestCase):
             self.assertEqual(s.find_windows("Second Probe"), [window])
             with self.assertRaises(wineharness.WineTimeout):
                 s.wait_window("Second Prob", timeout=1)
-            s.key("Escape", window=window)
+            s.key("Escape")
             self.assertEqual(s.wait_exit(timeout=30), 10)
 
     def test_wait_window_reports_program_that_exits_first(self):

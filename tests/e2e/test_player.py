@@ -21,6 +21,7 @@ ARGS = None
 FILM_MARKER = b"LumafolioFilmDescription"
 MEDIA_MARKER = b"LumafolioMediaDescription"
 HOST_TITLE = "Lumafolio Standalone Player"
+PRESENTER_TITLE = "Kestrelon Lumafolio"
 
 
 class PlayerTest(unittest.TestCase):
@@ -75,12 +76,27 @@ class PlayerTest(unittest.TestCase):
                     shutil.rmtree(entry) if entry.is_dir() else entry.unlink()
             yield session
 
-    def start(self, session, program):
+    def start(self, session, program, active=PRESENTER_TITLE):
+        """Starts PROGRAM and waits until its window named ACTIVE (the show's, unless no show can
+        start) is the active one, where a user's keys go."""
         session.start(str(program))
-        return session.wait_window(HOST_TITLE, timeout=60)
+        window = session.wait_window(HOST_TITLE, timeout=60)
+        session.wait_active(active, timeout=30)
+        return window
+
+    def temp_entries(self):
+        """What is in the wine user's temporary folder."""
+        return sorted(p.name for p in self.temp.iterdir())
+
+    def player_folders(self):
+        return sorted(p for p in self.temp.iterdir() if p.is_dir() and p.name.startswith("Lumafolio-"))
 
     def temp_files(self):
-        return sorted(p.name for p in self.temp.iterdir())
+        """The files in the one running player's own folder inside the temporary folder."""
+        folders = self.player_folders()
+        self.assertEqual(len(folders), 1, f"temporary folder holds {self.temp_entries()}")
+        self.folder = folders[0]
+        return sorted(p.name for p in self.folder.iterdir())
 
     def assert_black_screen(self, session, name):
         from wineharness import load_image
@@ -91,8 +107,9 @@ class PlayerTest(unittest.TestCase):
             self.assertEqual(image.pixel(x, y), (0, 0, 0), f"{name}: pixel {x},{y}")
 
     def escape(self, session, window):
-        session.key("Escape", window=window)
+        session.key("Escape")
         self.assertEqual(session.wait_exit(timeout=30), 0)
+        self.assertEqual(self.temp_entries(), [], "temporary files were left behind")
 
     # --- tests --------------------------------------------------------------------------------
 
@@ -116,9 +133,8 @@ file = "{self.pictures[1]}"
             window = self.start(s, program)
             self.assertEqual(s.window_geometry(window), (0, 0, 1024, 768))  # covers the screen
             self.assertEqual(self.temp_files(), ["Film.flm"])
-            self.assertEqual((self.temp / "Film.flm").read_bytes(), film)
+            self.assertEqual((self.folder / "Film.flm").read_bytes(), film)
             self.escape(s, window)
-            self.assertEqual(self.temp_files(), [])
 
     def test_video_and_music_are_extracted_and_deleted(self):
         song = self.random_file("song.wav", 70000)
@@ -138,13 +154,12 @@ music = "{theme}"
             window = self.start(s, program)
             files = self.temp_files()
             self.assertIn("Film.flm", files)
-            extracted = {name: (self.temp / name).read_bytes() for name in files if name != "Film.flm"}
+            extracted = {name: (self.folder / name).read_bytes() for name in files if name != "Film.flm"}
             self.assertEqual(sorted(extracted.values()),
                              sorted(p.read_bytes() for p in (song, clip, theme)))
             for name, data in extracted.items():
                 self.assertTrue(name.startswith(f"{len(data)}-"), name)  # the size-coded name
             self.escape(s, window)
-            self.assertEqual(self.temp_files(), [])
 
     def test_programs_without_a_film_stay_black(self):
         player = pathlib.Path(ARGS.player).read_bytes()
@@ -159,10 +174,10 @@ music = "{theme}"
                 program = self.work / f"{name}.exe"
                 program.write_bytes(data)
                 with self.session() as s:
-                    window = self.start(s, program)
+                    window = self.start(s, program, active=HOST_TITLE)
                     self.assert_black_screen(s, f"no-film-{name}")
-                    self.assertEqual(self.temp_files(), [])
-                    s.key("a", "Next", window=window)  # ignored: there is no show
+                    self.assertEqual(self.temp_entries(), [])
+                    s.key("a", "Next")  # ignored: there is no show
                     s.click(500, 300)
                     self.escape(s, window)
 
@@ -184,16 +199,17 @@ file = "{deck2}"
             s.run_wine(["reg", "delete", r"HKLM\SOFTWARE\MICROSOFT\OFFICE\8.0\POWERPOINT\VIEWER\8.0",
                         "/f"], check=False)
             s.start(str(program))
-            box = s.wait_window("Error", timeout=60)  # a message box without a caption of its own
+            s.wait_window("Error", timeout=60)  # a message box without a caption of its own
+            s.wait_active("Error")
             s.screenshot(pathlib.Path(ARGS.screenshots) / "powerpoint-message.png")
             self.assertEqual(len(s.find_windows("Error")), 1)
-            s.key("Return", window=box)
+            s.key("Return")
             window = s.wait_window(HOST_TITLE, timeout=30)
+            s.wait_active(PRESENTER_TITLE)
             time.sleep(1.5)
             self.assertEqual(s.find_windows("Error"), [], "a second message box appeared")
             self.assertEqual(self.temp_files(), ["Film.flm"])  # the shows were never extracted
             self.escape(s, window)
-            self.assertEqual(self.temp_files(), [])
 
     def test_hostile_names_write_nothing_outside_the_temporary_folder(self):
         picture = self.pictures[0].read_bytes()
@@ -204,27 +220,90 @@ file = "{deck2}"
                                   {"type": 1001, "media_file": name}]}
                 program = self.raw(film, picture + b"E" * 12, name="hostile.exe")
                 with self.session() as s:
-                    window = self.start(s, program)
+                    window = self.start(s, program, active=HOST_TITLE)
                     drive_c = s.prefix / "drive_c"
                     self.assertEqual(list(drive_c.rglob("12-evil.avi")), [])
                     self.assertEqual(list(self.work.rglob("12-evil.avi")), [])
                     self.assertEqual(self.temp_files(), ["Film.flm"])  # preparation stopped
                     self.escape(s, window)
-                    self.assertEqual(self.temp_files(), [])
 
-    def test_alt_f4_cleans_up_like_escape(self):
+    def manual_film(self, name="show.exe"):
         song = self.random_file("song.wav", 5000)
-        program = self.build(f"""
-[[item]]
-file = "{self.pictures[0]}"
-music = "{song}"
-""")
+        items = "".join(f'[[item]]\nfile = "{p}"\nsteps = 2\n' for p in self.pictures[:3])
+        return self.build(f'[film]\nplay_mode = "manual"\n{items}[[item]]\nfile = "{self.pictures[3]}"\n'
+                          f'music = "{song}"\n', name)
+
+    def test_alt_f4_ends_the_show_like_escape_whichever_window_is_active(self):
+        program = self.manual_film()
+        for how in ("at once", "after Page Down", "after a click"):
+            with self.subTest(how), self.session() as s:
+                window = self.start(s, program)
+                time.sleep(1)
+                self.assertEqual(len(self.temp_files()), 2)
+                if how == "after Page Down":
+                    s.key("Next")
+                elif how == "after a click":
+                    s.click(500, 400)
+                time.sleep(1)
+                start = time.monotonic()
+                s.key("alt+F4")
+                # The screen is given back at once: no window of the player stays up.
+                while s.find_windows(HOST_TITLE) or s.find_windows("Kestrelon Lumafolio"):
+                    self.assertLess(time.monotonic() - start, 0.5, "the player's windows stayed up")
+                    time.sleep(0.02)
+                self.assertEqual(s.wait_exit(timeout=30), 0)
+                self.assertEqual(self.temp_entries(), [])
+
+    def test_two_players_at_once_keep_to_their_own_files(self):
+        program = self.manual_film()
         with self.session() as s:
-            window = self.start(s, program)
-            self.assertEqual(len(self.temp_files()), 2)
-            s.key("alt+F4", window=window)
+            first = self.start(s, program)
+            time.sleep(1)
+            [folder] = self.player_folders()
+            before = {p.name: p.read_bytes() for p in folder.iterdir()}
+            shows = s.find_windows(PRESENTER_TITLE)
+            second = s.start_another(str(program))
+            deadline = time.monotonic() + 60
+            while len(self.player_folders()) < 2 or s.active_window() in shows + [None]:
+                self.assertLess(time.monotonic(), deadline, "the second show never became active")
+                time.sleep(0.1)
+            s.key("Escape")  # to the second player's show, the active one
+            self.assertEqual(second.wait(30), 0)
+            self.assertEqual(self.player_folders(), [folder])
+            self.assertEqual({p.name: p.read_bytes() for p in folder.iterdir()}, before)
+            self.assertIsNone(s.proc.poll(), "the first player ended with the second")
+            s.click(500, 400)  # the first player's show comes to the front
+            s.wait_active(PRESENTER_TITLE)
+            s.key("Escape")
             self.assertEqual(s.wait_exit(timeout=30), 0)
-            self.assertEqual(self.temp_files(), [])
+            self.assertEqual(self.temp_entries(), [])
+
+    def test_a_signed_film_plays_and_is_read(self):
+        from wineharness import load_image
+        program = self.build(f'[[item]]\nfile = "{self.pictures[0]}"\n')
+        key, cert = self.work / "key.pem", self.work / "cert.pem"
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                        "-out", cert, "-days", "1", "-subj", "/CN=Lumafolio test"], check=True,
+                       capture_output=True)
+        signed = self.work / "signed.exe"
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", program, "-out",
+                        signed], check=True, capture_output=True)
+        self.assertGreater(signed.stat().st_size, program.stat().st_size)
+        inspected = subprocess.run([self.filmtool, "inspect", signed, "--json"], check=True,
+                                   capture_output=True, text=True).stdout
+        self.assertEqual(len(json.loads(inspected)["items"]), 1)
+        subprocess.run([self.filmtool, "extract", signed, "-d", self.work / "out"], check=True,
+                       capture_output=True)
+        extracted = [p for p in (self.work / "out").iterdir() if p.suffix == ".jpg"]
+        self.assertEqual([p.read_bytes() for p in extracted], [self.pictures[0].read_bytes()])
+        with self.session() as s:
+            window = self.start(s, signed)
+            shot = pathlib.Path(ARGS.screenshots) / "signed.png"
+            deadline = time.monotonic() + 20
+            while load_image(s.screenshot(shot)).pixel(512, 384) == (0, 0, 0):
+                self.assertLess(time.monotonic(), deadline, "the signed film showed nothing")
+                time.sleep(0.2)
+            self.escape(s, window)
 
     def test_progress_window_during_a_long_extraction(self):
         from wineharness import load_image
@@ -249,8 +328,8 @@ music = "{big}"
                 seen = image.pixel(image.width // 2, image.height // 2) != (0, 0, 0)
             self.assertTrue(seen, "no progress window appeared during the extraction")
             window = s.wait_window(HOST_TITLE, timeout=120)
+            s.wait_active(PRESENTER_TITLE)
             self.escape(s, window)
-            self.assertEqual(self.temp_files(), [])
 
 
 if __name__ == "__main__":

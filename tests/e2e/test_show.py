@@ -18,6 +18,7 @@ from player_args import parse_args
 
 ARGS = None
 HOST_TITLE = "Lumafolio Standalone Player"
+PRESENTER_TITLE = "Kestrelon Lumafolio"
 SCREEN = (1024, 768)
 STAGE = ((SCREEN[0] - 800) // 2, (SCREEN[1] - 600) // 2)  # (112, 84)
 
@@ -70,13 +71,15 @@ class ShowTest(unittest.TestCase):
     # --- films and sessions -----------------------------------------------------------------
 
     def build(self, pictures, mode="timed", loop=False, duration=1, transition="cut", steps=2):
+        """A film of PICTURES; an entry may also be (picture, transition, steps) of its own."""
+        entries = [p if isinstance(p, tuple) else (p, transition, steps) for p in pictures]
         items = "".join(f"""
 [[item]]
 file = "{p.path}"
 duration = {duration}
-transition = "{transition}"
-steps = {steps}
-""" for p in pictures)
+transition = "{t}"
+steps = {n}
+""" for p, t, n in entries)
         (self.work / "film.toml").write_text(
             f'[film]\nloop = {"true" if loop else "false"}\nplay_mode = "{mode}"\n' + items)
         out = self.work / f"{self.id().split('.')[-1]}.exe"
@@ -96,6 +99,8 @@ steps = {steps}
                     shutil.rmtree(entry) if entry.is_dir() else entry.unlink()
             session.start(str(program))
             self.host = session.wait_window(HOST_TITLE, timeout=60)
+            # A user's keys go to the show once it is the active window, a moment after it appears.
+            self.presenter = session.wait_active(PRESENTER_TITLE, timeout=30)
             self.shots = 0
             yield session
 
@@ -135,7 +140,16 @@ steps = {steps}
             time.sleep(0.3)
 
     def key(self, *keys):
-        self.session.key(*keys, window=self.host)
+        self.session.key(*keys)  # to the active window, as a user's keys go
+
+    def repaint(self):
+        """Makes every window on the screen paint itself again, as uncovering it would."""
+        subprocess.run(["xrefresh"], env=self.session.env, check=True, timeout=10)
+        time.sleep(0.5)
+
+    def stage_is_black(self, image):
+        return all(image.pixel(STAGE[0] + x, STAGE[1] + y) == (0, 0, 0)
+                   for x in range(0, 800, 50) for y in range(0, 600, 50))
 
     def assert_ends(self, within=15):
         self.assertEqual(self.session.wait_exit(timeout=within), 0)
@@ -251,24 +265,84 @@ steps = {steps}
             self.key("Escape")
             self.assert_ends()
 
-    def test_zoom_and_pan_keys_on_a_large_picture(self):
-        program = self.build([self.large], mode="manual")
+    def assert_view(self, image, source, what):
+        """The whole screen shows the decoded large picture with screen (x, y) taken from its
+        pixel source(x, y), give or take one pixel of the stretch's rounding."""
+        bad = []
+        for y in range(0, SCREEN[1], 23):
+            for x in range(0, SCREEN[0], 23):
+                sx, sy = source(x, y)
+                near = {self.large.decoded.pixel(min(max(sx + dx, 0), 1599), min(max(sy + dy, 0), 1199))
+                        for dx in (-1, 0, 1) for dy in (-1, 0, 1)}
+                if image.pixel(x, y) not in near:
+                    bad.append((x, y))
+        self.assertEqual(bad[:5], [], f"{what}: {len(bad)} points show the wrong part of the picture")
+
+    def test_zoom_and_pan_show_the_right_part_at_once_and_on_repaint(self):
+        program = self.build([self.large], mode="manual", loop=True)
         with self.play(program):
             deadline = time.monotonic() + 20
             while self.screen().pixel(STAGE[0] + 400, STAGE[1] + 300) == (0, 0, 0):
                 self.assertLess(time.monotonic(), deadline, "the picture never appeared")
                 time.sleep(0.2)
             time.sleep(0.5)
-            before = self.screen().data
-            self.key("KP_Add", "KP_Add", "Left", "Up")
-            time.sleep(1)
-            zoomed = self.screen().data
-            self.assertNotEqual(zoomed, before, "zoom and pan changed nothing")
-            self.key("KP_Subtract", "Right", "Down")
+            # Zoomed in, the 1600 x 1200 picture is drawn at 3200 x 2400 from its top-left corner
+            # over the whole screen; each arrow key moves the view 25 pixels of the zoomed picture.
+            self.key("KP_Add")
             time.sleep(0.5)
+            self.assert_view(self.screen(), lambda x, y: (x // 2, y // 2), "zoomed in")
+            self.key("Right", "Down")
+            time.sleep(0.5)
+            panned = lambda x, y: ((x + 25) // 2, (y + 25) // 2)
+            self.assert_view(self.screen(), panned, "panned")
+            self.repaint()
+            self.assert_view(self.screen(), panned, "panned, after a repaint")
+            # Zoomed out again: the picture at its own size, from its top-left corner.
+            self.key("KP_Subtract")
+            time.sleep(0.5)
+            self.assert_view(self.screen(), lambda x, y: (x, y), "zoomed out")
+            # The next step (the same picture again: the film loops) shows it fitted to the stage.
+            self.key("Next")
+            deadline = time.monotonic() + 20
+            while self.screen().pixel(20, 20) != (0, 0, 0):
+                self.assertLess(time.monotonic(), deadline, "the next step kept the zoomed view")
+                time.sleep(0.2)
+            self.assertNotEqual(self.screen().pixel(STAGE[0] + 400, STAGE[1] + 300), (0, 0, 0))
             self.key("Escape")
             self.assert_ends()
 
+    def test_first_transition_is_seen_and_a_cut_leaves_the_new_picture(self):
+        # 600 steps take 10 s at 60 frames a second.
+        for mode in ("timed", "manual"):
+            with self.subTest(mode):
+                program = self.build([self.red, self.green], mode=mode, transition="fade", steps=600)
+                with self.play(program):
+                    time.sleep(2.5)  # the fade from black into the first picture is under way
+                    image = self.screen()
+                    self.assertFalse(self.stage_is_black(image), "the first fade was not seen")
+                    self.assertFalse(self.stage_equals(image, self.red), "the first fade was not seen")
+                    self.key("Escape")
+                    self.assert_ends()
+        # Manual, no loop: Page Up on the first item cuts its fade short and is otherwise ignored;
+        # Page Down during the fade into green cuts it and starts the step into blue, a "cut"
+        # transition that shows where it starts from (the stage as it was left) for 5 s.
+        program = self.build([self.red, self.green, (self.blue, "cut", 600)], mode="manual",
+                             transition="fade", steps=600)
+        with self.play(program):
+            time.sleep(1.5)
+            self.key("Prior")
+            self.wait_for(self.red, timeout=3)
+            self.repaint()
+            self.assertTrue(self.stage_equals(self.screen(), self.red), "a repaint lost the picture")
+            self.key("Next")
+            time.sleep(1.5)
+            self.key("Next")
+            self.wait_for(self.green, timeout=4)
+            self.wait_for(self.blue, timeout=10)
+            self.repaint()
+            self.assertTrue(self.stage_equals(self.screen(), self.blue), "a repaint lost the picture")
+            self.key("Escape")
+            self.assert_ends()
 
     def test_a_picture_that_never_decodes_shows_black_not_another_picture(self):
         program = self.build([self.red, self.green, self.blue], mode="manual")
@@ -325,8 +399,9 @@ steps = {steps}
                 for entry in self.temp.iterdir():
                     shutil.rmtree(entry) if entry.is_dir() else entry.unlink()
             session.start(str(program))
-            box = session.wait_window("Error", timeout=60)  # no viewer: the item is dropped
-            session.key("Return", window=box)
+            session.wait_window("Error", timeout=60)  # no viewer: the item is dropped
+            session.wait_active("Error")
+            session.key("Return")
             self.assert_ends()
 
 if __name__ == "__main__":
