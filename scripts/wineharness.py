@@ -22,7 +22,7 @@ unwind `with` blocks, so that they clean up):
         code = s.wait_exit(timeout=30)                  # WineTimeout (program killed) when late
         s.run_wine(["reg", "add", ...])                 # -> CompletedProcess, output captured
         s.prefix, s.display, s.env, s.linux_path("C:\\x"), s.windows_path(path), s.windows_temp_dir()
-        s.active_window()                                # -> X window id of the active window, or None
+        s.active_window()                                # -> X window id of the focused window, or None
         s.wait_active("Title", timeout=30)              # until the window named so is the active one
 
 Layout under ROOT: `template/` is a prefix made once (wineboot -i, fonts with the metrics of the
@@ -630,8 +630,9 @@ class WineSession:
         self.xdotool("key", "--delay", delay_ms, *keys)
 
     def active_window(self):
-        """The X window id of the active window, or None when no window is active."""
-        found = self.xdotool("getactivewindow", check=False)
+        """The X window id of the window that has the keyboard focus, where typed keys go, or None.
+        (Not the window manager's _NET_ACTIVE_WINDOW: wine takes the focus a moment after that.)"""
+        found = self.xdotool("getwindowfocus", check=False)
         return int(found.stdout) if found.returncode == 0 and found.stdout.strip() else None
 
     def move_pointer(self, x, y, timeout=10):
