@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "jpeg/SlideImage.h"
-#include "show/FramePacer.h"
-#include "stage/FitRect.h"
-#include "stage/StageSurface.h"
+#include "player/media/SlideImage.h"
+#include "player/show/FramePacer.h"
+#include "core/show/FitRect.h"
+#include "player/stage/StageSurface.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "stage/EffectLibrary.h"
-#include "stage/transitions/StageView.h"
+#include "core/effects/EffectLibrary.h"
+#include "core/effects/drawing/StageView.h"
 #include "tools/filmtool/EffectNames.h"
 
 namespace {

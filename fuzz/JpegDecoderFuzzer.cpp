@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "jpeg/JpegDib.h"
+#include "core/jpeg/JpegDib.h"
 
 namespace {
 

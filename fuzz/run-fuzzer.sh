@@ -13,8 +13,8 @@ cmake --build "$root/build/native" --target jpeg_fuzz_seeds >/dev/null
 "$root/build/native/fuzz/jpeg_fuzz_seeds" "$out/seeds"
 # Only the decoder and the target are built with clang: no need for the whole project.
 clang++-14 -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$root" "$root"/jpeg/HuffmanLookup.cpp "$root"/jpeg/InverseDct.cpp "$root"/jpeg/JpegBitReader.cpp \
-  "$root"/jpeg/JpegDecoder.cpp "$root"/jpeg/JpegDib.cpp "$root/fuzz/JpegDecoderFuzzer.cpp" \
+  -I"$root" "$root"/core/jpeg/HuffmanLookup.cpp "$root"/core/jpeg/InverseDct.cpp "$root"/core/jpeg/JpegBitReader.cpp \
+  "$root"/core/jpeg/JpegDecoder.cpp "$root"/core/jpeg/JpegDib.cpp "$root/fuzz/JpegDecoderFuzzer.cpp" \
   -o "$out/jpeg_fuzzer"
 "$out/jpeg_fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=262144 \
   -artifact_prefix="$out/findings/" "$out/corpus" "$out/seeds" "$root/fuzz/regressions"

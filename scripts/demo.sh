@@ -19,7 +19,7 @@ mkdir -p "$demo"
 cp demo/film.toml "$demo/film.toml"
 
 "$tools/tools/filmtool/filmtool" build "$demo/film.toml" -o "$demo/LumafolioDemo.exe" \
-  --player build/win64/app/player.exe
+  --player build/win64/player/player.exe
 "$tools/tools/filmtool/filmtool" inspect "$demo/LumafolioDemo.exe"
 
 python3 scripts/play-film.py "$demo/LumafolioDemo.exe" --root build/win64/wine \

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "TempDir.h"
-#include "app/CopyFileRange.h"
+#include "player/shell/CopyFileRange.h"
 
 namespace lumafolio {
 namespace {

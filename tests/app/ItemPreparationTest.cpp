@@ -5,7 +5,7 @@
 #include <map>
 
 #include "TempDir.h"
-#include "app/ItemPreparation.h"
+#include "player/shell/ItemPreparation.h"
 
 namespace lumafolio {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/MediaAvailability.h"
+#include "player/shell/MediaAvailability.h"
 
 namespace lumafolio {
 namespace {

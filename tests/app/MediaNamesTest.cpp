@@ -1,9 +1,9 @@
 // Size-coded names, the payload layout they imply and the names that may be extracted.
 #include <gtest/gtest.h>
 
-#include "app/MediaLayout.h"
-#include "app/SafeMediaName.h"
-#include "app/SizeCodedName.h"
+#include "core/payload/MediaLayout.h"
+#include "core/payload/SafeMediaName.h"
+#include "core/payload/SizeCodedName.h"
 
 namespace lumafolio {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "TempDir.h"
-#include "app/PlayerPayload.h"
-#include "app/StdioFile.h"
+#include "core/payload/PlayerPayload.h"
+#include "core/payload/StdioFile.h"
 
 namespace lumafolio {
 namespace {

@@ -1,11 +1,11 @@
 #include <windows.h>
 
-#include "app/ProgressDialog.h"
+#include "player/shell/ProgressDialog.h"
 // commctrl.h needs windows.h first
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include "app/PlayerResources.h"
+#include "player/shell/PlayerResources.h"
 
 namespace lumafolio {
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "TempDir.h"
-#include "app/TempFileCleanup.h"
+#include "player/shell/TempFileCleanup.h"
 
 namespace lumafolio {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "film/FilmDocument.h"
+#include "core/film/FilmDocument.h"
 
 namespace lumafolio {
 namespace {

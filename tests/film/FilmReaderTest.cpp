@@ -6,11 +6,11 @@
 
 #include "PlatformFilmStorage.h"
 #include "TempDir.h"
-#include "film/CompoundTree.h"
-#include "film/FilmDocument.h"
-#include "film/FilmRecords.h"
-#include "film/FilmTree.h"
-#include "film/LittleEndian.h"
+#include "core/film/CompoundTree.h"
+#include "core/film/FilmDocument.h"
+#include "core/film/FilmRecords.h"
+#include "core/film/FilmTree.h"
+#include "core/film/LittleEndian.h"
 
 namespace lumafolio {
 namespace {

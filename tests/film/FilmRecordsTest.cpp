@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "film/FilmRecords.h"
-#include "film/LittleEndian.h"
+#include "core/film/FilmRecords.h"
+#include "core/film/LittleEndian.h"
 
 namespace lumafolio {
 namespace {

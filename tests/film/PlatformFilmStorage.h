@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "film/FilmStorage.h"
+#include "core/film/FilmStorage.h"
 #ifdef _WIN32
-#include "film/OleFilmStorage.h"
+#include "player/film/OleFilmStorage.h"
 #else
-#include "film/GsfFilmStorage.h"
+#include "tools/filmfile/GsfFilmStorage.h"
 #endif
 
 namespace lumafolio::test {

@@ -2,8 +2,8 @@
 // player reads it. Used to check that Windows reads the films our tools write exactly as they do.
 #include <cstdio>
 
-#include "film/FilmDocument.h"
-#include "film/OleFilmStorage.h"
+#include "core/film/FilmDocument.h"
+#include "player/film/OleFilmStorage.h"
 #include "tools/filmtool/FilmJson.h"
 
 int main(int argc, char** argv) {

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "film/CompoundTree.h"
-#include "film/FilmTree.h"
+#include "core/film/CompoundTree.h"
+#include "core/film/FilmTree.h"
 
 int main(int argc, char** argv) {
   using namespace lumafolio;

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "film/CompoundTree.h"
-#include "film/FilmRecords.h"
-#include "film/FilmTree.h"
-#include "film/LittleEndian.h"
+#include "core/film/CompoundTree.h"
+#include "core/film/FilmRecords.h"
+#include "core/film/FilmTree.h"
+#include "core/film/LittleEndian.h"
 
 namespace lumafolio {
 namespace {

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "ReferenceCodec.h"
-#include "jpeg/JpegDib.h"
+#include "core/jpeg/JpegDib.h"
 
 namespace lumafolio {
 namespace {

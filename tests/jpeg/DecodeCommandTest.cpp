@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "DcPicture.h"
-#include "jpeg/JpegDib.h"
+#include "core/jpeg/JpegDib.h"
 #include "tools/FilmtoolRun.h"
 #include "tools/filmtool/Cli.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "JpegStreamWriter.h"
-#include "jpeg/HuffmanLookup.h"
+#include "core/jpeg/HuffmanLookup.h"
 
 namespace lumafolio {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <random>
 
-#include "jpeg/InverseDct.h"
+#include "core/jpeg/InverseDct.h"
 
 namespace lumafolio {
 namespace {

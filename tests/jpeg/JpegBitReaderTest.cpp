@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "jpeg/JpegBitReader.h"
+#include "core/jpeg/JpegBitReader.h"
 
 namespace lumafolio {
 namespace {

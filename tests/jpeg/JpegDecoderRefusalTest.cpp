@@ -8,7 +8,7 @@
 
 #include "DcPicture.h"
 #include "JpegStreamWriter.h"
-#include "jpeg/JpegDecoder.h"
+#include "core/jpeg/JpegDecoder.h"
 
 namespace lumafolio {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "DcPicture.h"
-#include "jpeg/JpegDib.h"
+#include "core/jpeg/JpegDib.h"
 
 namespace lumafolio {
 namespace {

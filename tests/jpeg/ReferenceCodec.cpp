@@ -11,7 +11,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "jpeg/JpegDib.h"
+#include "core/jpeg/JpegDib.h"
 
 namespace lumafolio::test {
 

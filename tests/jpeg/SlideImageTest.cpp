@@ -5,8 +5,8 @@
 
 #include "DcPicture.h"
 #include "TempDir.h"
-#include "jpeg/JpegDib.h"
-#include "jpeg/SlideImage.h"
+#include "core/jpeg/JpegDib.h"
+#include "player/media/SlideImage.h"
 
 namespace lumafolio {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "media/CDib.h"
+#include "player/media/CDib.h"
 
 namespace lumafolio {
 namespace {

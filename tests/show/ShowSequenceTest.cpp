@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "show/ShowSequence.h"
+#include "core/show/ShowSequence.h"
 
 namespace lumafolio {
 namespace {

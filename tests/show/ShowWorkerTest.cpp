@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "show/ShowSequence.h"
-#include "show/ShowWorker.h"
+#include "core/show/ShowSequence.h"
+#include "player/show/ShowWorker.h"
 
 namespace lumafolio {
 namespace {

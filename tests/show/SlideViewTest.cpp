@@ -9,8 +9,8 @@
 
 #include "DcPicture.h"
 #include "TempDir.h"
-#include "jpeg/JpegDib.h"
-#include "show/SlideView.h"
+#include "core/jpeg/JpegDib.h"
+#include "player/show/SlideView.h"
 
 namespace lumafolio {
 namespace {

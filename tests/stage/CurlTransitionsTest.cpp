@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "StagePictures.h"
-#include "stage/transitions/PageCurl.h"
-#include "stage/transitions/TransitionRoutines.h"
+#include "core/effects/drawing/PageCurl.h"
+#include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
 namespace {

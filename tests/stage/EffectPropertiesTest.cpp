@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "StagePictures.h"
-#include "stage/EffectLibrary.h"
-#include "stage/EffectRandom.h"
+#include "core/effects/EffectLibrary.h"
+#include "core/effects/EffectRandom.h"
 
 namespace lumafolio {
 namespace {

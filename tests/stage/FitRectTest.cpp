@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "stage/FitRect.h"
+#include "core/show/FitRect.h"
 
 namespace lumafolio {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "StagePictures.h"
-#include "stage/transitions/TransitionRoutines.h"
+#include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::testing {
 namespace {

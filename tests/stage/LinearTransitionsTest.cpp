@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "StagePictures.h"
-#include "stage/EffectLibrary.h"
-#include "stage/EffectRandom.h"
-#include "stage/transitions/TransitionRoutines.h"
+#include "core/effects/EffectLibrary.h"
+#include "core/effects/EffectRandom.h"
+#include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::testing {
 namespace {

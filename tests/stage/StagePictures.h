@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "stage/EffectParams.h"
+#include "core/effects/EffectParams.h"
 
 namespace lumafolio::testing {
 

@@ -8,9 +8,9 @@
 
 #include "DcPicture.h"
 #include "TempDir.h"
-#include "jpeg/JpegDib.h"
-#include "jpeg/SlideImage.h"
-#include "stage/StageSurface.h"
+#include "core/jpeg/JpegDib.h"
+#include "player/media/SlideImage.h"
+#include "player/stage/StageSurface.h"
 
 namespace lumafolio {
 namespace {

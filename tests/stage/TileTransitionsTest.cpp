@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "StagePictures.h"
-#include "stage/EffectParams.h"
-#include "stage/EffectRandom.h"
-#include "stage/transitions/TransitionRoutines.h"
+#include "core/effects/EffectParams.h"
+#include "core/effects/EffectRandom.h"
+#include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::testing {
 namespace {

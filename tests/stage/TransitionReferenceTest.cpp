@@ -10,8 +10,8 @@
 #include <string>
 
 #include "StagePictures.h"
-#include "stage/EffectLibrary.h"
-#include "stage/EffectRandom.h"
+#include "core/effects/EffectLibrary.h"
+#include "core/effects/EffectRandom.h"
 #include "tools/filmtool/PngFile.h"
 #include "tools/filmtool/TransitionCommand.h"
 

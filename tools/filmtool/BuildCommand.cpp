@@ -5,11 +5,11 @@
 #include <system_error>
 #include <vector>
 
-#include "app/PlayerPayload.h"
-#include "film/CompoundTree.h"
-#include "film/FilmDocument.h"
-#include "film/FilmRecords.h"
-#include "film/FilmTree.h"
+#include "core/payload/PlayerPayload.h"
+#include "core/film/CompoundTree.h"
+#include "core/film/FilmDocument.h"
+#include "core/film/FilmRecords.h"
+#include "core/film/FilmTree.h"
 #include "tools/filmtool/Description.h"
 #include "tools/filmtool/JpegRewrite.h"
 #include "tools/filmtool/MediaNames.h"

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "jpeg/JpegDib.h"
+#include "core/jpeg/JpegDib.h"
 
 namespace lumafolio {
 

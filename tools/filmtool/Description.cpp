@@ -14,7 +14,7 @@
 #include <string_view>
 #include <utility>
 
-#include "film/FilmRecords.h"
+#include "core/film/FilmRecords.h"
 #include "tools/filmtool/Cp1252.h"
 #include "tools/filmtool/EffectNames.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "film/FilmDocument.h"
+#include "core/film/FilmDocument.h"
 
 namespace lumafolio {
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/SafeMediaName.h"
+#include "core/payload/SafeMediaName.h"
 #include "tools/filmtool/CopyRange.h"
 #include "tools/filmtool/Cp1252.h"
 #include "tools/filmtool/FilmSource.h"

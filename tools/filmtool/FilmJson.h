@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "app/MediaLayout.h"
-#include "film/FilmDocument.h"
+#include "core/payload/MediaLayout.h"
+#include "core/film/FilmDocument.h"
 
 namespace lumafolio {
 

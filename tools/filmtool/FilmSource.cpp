@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "film/GsfFilmStorage.h"
+#include "tools/filmfile/GsfFilmStorage.h"
 #include "tools/filmtool/CopyRange.h"
 #include "tools/filmtool/TempFiles.h"
 

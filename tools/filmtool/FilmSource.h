@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/MediaLayout.h"
-#include "app/PlayerPayload.h"
-#include "film/FilmDocument.h"
+#include "core/payload/MediaLayout.h"
+#include "core/payload/PlayerPayload.h"
+#include "core/film/FilmDocument.h"
 
 namespace lumafolio {
 

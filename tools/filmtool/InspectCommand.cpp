@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/MediaLayout.h"
+#include "core/payload/MediaLayout.h"
 #include "tools/filmtool/Cp1252.h"
 #include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/FilmJson.h"

@@ -5,7 +5,7 @@
 #include <functional>
 #include <stdexcept>
 
-#include "app/PlayerPayload.h"
+#include "core/payload/PlayerPayload.h"
 #include "tools/filmtool/TempFiles.h"
 
 namespace lumafolio {

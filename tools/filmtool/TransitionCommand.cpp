@@ -8,11 +8,11 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "jpeg/JpegDib.h"
-#include "stage/EffectLibrary.h"
-#include "stage/EffectRandom.h"
-#include "stage/FitRect.h"
-#include "stage/transitions/StageView.h"
+#include "core/jpeg/JpegDib.h"
+#include "core/effects/EffectLibrary.h"
+#include "core/effects/EffectRandom.h"
+#include "core/show/FitRect.h"
+#include "core/effects/drawing/StageView.h"
 #include "tools/filmtool/EffectNames.h"
 
 namespace lumafolio {

@@ -1,0 +1,16 @@
+#include "core/effects/drawing/ShatterPieces.h"
+#include "core/effects/transitions/TransitionRoutines.h"
+
+namespace lumafolio::transitions {
+namespace {
+
+ShatterPieces pieces;
+
+}  // namespace
+
+// As Shatter, with tiles of `variant` pixels (4, 8 or 20).
+int ShatterTiles(int command, const EffectParams& params) {
+  return pieces.Run(command, params, params.variant);
+}
+
+}  // namespace lumafolio::transitions

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "core/film/FilmStorage.h"
+
+namespace lumafolio {
+
+// Film storage through ole32's structured storage, as the player reads its film.
+class OleFilmStorage final : public FilmStorage {
+ public:
+  std::unique_ptr<StorageNode> OpenRoot(const std::string& path) override;
+};
+
+}  // namespace lumafolio

@@ -1,0 +1,67 @@
+#include "player/media/SlideImage.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/jpeg/JpegDib.h"
+
+namespace lumafolio {
+namespace {
+
+std::string ProgramPath() {
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return length == 0 || length >= MAX_PATH ? std::string() : std::string(path, length);
+}
+
+// A damaged restart marker is shown to the user, as the decoder has always done: the picture
+// keeps what was decoded before it.
+void ShowRestartFault(const std::string& message) {
+  MessageBoxA(nullptr, message.c_str(), nullptr, MB_OK);
+}
+
+}  // namespace
+
+SlideImage::SlideImage() : SlideImage(ProgramPath()) {}
+
+SlideImage::SlideImage(const std::string& path)
+    : file_(path.empty() ? nullptr : OpenStdioFile(path.c_str(), "rb")) {}
+
+int SlideImage::Decode(const std::string& text) {
+  const long long offset = std::strtoll(text.c_str(), nullptr, 10);  // atoi rules, 64 bits
+  if (offset < 0 || !file_) return 0;
+  Release();
+  if (_fseeki64(file_.get(), offset, SEEK_SET) != 0) return 0;
+
+  JpegDecoder decoder(file_.get(), JpegDecoder::kDefaultChunkSize);
+  decoder.SetRestartMessageHandler(ShowRestartFault);
+  // A picture the decoder refuses is no picture: the show treats the item as undecodable
+  // rather than showing whatever the planes happen to hold. Rows are converted as they are
+  // decoded, so no whole planes are ever held.
+  std::vector<uint8_t> dib;
+  if (!DecodeToDib(decoder, dib)) return 0;
+
+  const DibLayout layout = DibLayoutFor(decoder.Width(), decoder.Height());
+  if (dib.size() != layout.totalSize) return 0;
+  auto picture = std::make_unique<CDib>();
+  picture->SetSize(layout.totalSize);
+  if (!picture->AllocateDibMemory()) return 0;
+  std::memcpy(picture->Memory(), dib.data(), dib.size());
+  picture->SetBits(kDibHeaderSize, 24);
+
+  width_ = static_cast<int>(layout.width);
+  height_ = static_cast<int>(layout.height);
+  picture_ = std::move(picture);
+  return 1;
+}
+
+HBITMAP SlideImage::MakeBitmap(HDC dc) const {
+  return picture_ ? picture_->CreateDeviceBitmap(dc) : nullptr;
+}
+
+HGLOBAL SlideImage::MakePackedDib() const { return picture_ ? picture_->CopyPackedDib() : nullptr; }
+
+void SlideImage::Release() { picture_.reset(); }
+
+}  // namespace lumafolio

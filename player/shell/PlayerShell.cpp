@@ -1,0 +1,179 @@
+#include "player/shell/PlayerShell.h"
+
+#include <commctrl.h>
+
+#include "player/shell/CopyFileRange.h"
+#include "player/shell/ItemPreparation.h"
+#include "core/payload/PlayerPayload.h"
+#include "player/shell/PlayerResources.h"
+#include "player/shell/PlayerTempFolder.h"
+#include "core/payload/StdioFile.h"
+#include "player/shell/SystemPreparationHost.h"
+#include "player/shell/TempFileCleanup.h"
+
+namespace lumafolio {
+namespace {
+
+constexpr char kClassName[] = "FilmPlayer";
+constexpr char kTitle[] = "Lumafolio Standalone Player";
+constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_PARENTDC |
+                             CS_BYTEALIGNCLIENT | CS_BYTEALIGNWINDOW;
+constexpr DWORD kHostStyle = WS_POPUP | WS_CLIPCHILDREN | WS_MAXIMIZE | WS_SYSMENU;
+constexpr WPARAM kEscape = VK_ESCAPE;
+
+}  // namespace
+
+int PlayerShell::Run(int showCommand) {
+  // The progress window of the preparation is made inside the host window's creation, so the
+  // progress bar's class must be there first.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+
+  WNDCLASSA windowClass{};
+  windowClass.style = kClassStyle;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_PLAYER));
+  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = kClassName;
+  if (!RegisterClassA(&windowClass)) return 0;
+
+  // The screen's own size rather than default placement: a pop-up window placed by default is
+  // made 0 by 0, and showing it "normal" restores it to that, so nothing would cover the screen.
+  const HWND window =
+      CreateWindowExA(0, kClassName, kTitle, kHostStyle, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                      GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance_, this);
+  if (!window) return 0;
+  ShowWindow(window, showCommand);
+  UpdateWindow(window);
+  if (presenter_ && presenter_->window()) {
+    // The presenter comes on screen after the host and stays the active window, as a modal
+    // dialog does over its disabled owner. Under a window manager this is what keeps the show
+    // visible: of two full-screen windows it stacks the active one on top, and a disabled host
+    // hands the focus it is offered on to the presenter.
+    EnableWindow(hostWindow_, FALSE);
+    presenter_->ShowOnScreen();
+  }
+
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK PlayerShell::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* shell =
+        static_cast<PlayerShell*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    shell->hostWindow_ = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shell));
+  }
+  auto* shell = reinterpret_cast<PlayerShell*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!shell) return DefWindowProcA(window, message, wParam, lParam);
+  return shell->HandleMessage(window, message, wParam, lParam);
+}
+
+LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      RunCreationSequence();
+      return 0;
+    case WM_PAINT: {
+      // The class brush paints the backdrop black; there is nothing else to draw.
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_KEYDOWN:
+      if (wParam == kEscape && presenter_ && presenter_->InStep()) {
+        presenter_->EndAfterStep();  // the step is still on the stack: it ends the show itself
+      } else if (wParam == kEscape) {
+        EndShow();
+        PostMessageA(window, WM_CLOSE, 0, 0);
+      } else if (presenter_ && presenter_->window()) {
+        SetForegroundWindow(presenter_->window());
+        SendMessageA(presenter_->window(), WM_KEYDOWN, wParam, lParam);
+      }
+      return 0;
+    case WM_COMMAND:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER) return 0;
+      return DefWindowProcA(window, message, wParam, lParam);
+    case WM_CLOSE:
+      if (presenter_ && presenter_->InStep()) {
+        presenter_->EndAfterStep();
+        return 0;
+      }
+      // Alt+F4, the system menu or a program asking us to close: the show and its temporary
+      // files must go the same way as on Escape.
+      EndShow();
+      return DefWindowProcA(window, message, wParam, lParam);
+    case WM_ENDSESSION:
+      if (wParam) EndShow();  // Windows is logging off or shutting down
+      return 0;
+    case WM_DESTROY:
+      EndShow();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+void PlayerShell::RunCreationSequence() {
+  char programPath[MAX_PATH] = {};
+  if (GetModuleFileNameA(nullptr, programPath, MAX_PATH) == 0) return;
+
+  std::optional<PayloadLocation> payload;
+  {
+    StdioFile program = OpenStdioFile(programPath, "rb");
+    if (!program) return;
+    payload = LocatePayload(program.get());
+  }
+  if (!payload) return;
+
+  char tempFolder[MAX_PATH] = {};
+  if (GetTempPathA(MAX_PATH, tempFolder) == 0) return;
+  // A folder of this player's own: another player running at the same time (the same film or
+  // another) writes files of the same names, and deletes its own when it ends.
+  tempFolder_ = CreatePlayerFolder(tempFolder);
+  if (tempFolder_.empty()) return;
+
+  if (!CopyFileRange(programPath, payload->filmStart, payload->FilmSize(), FilmPath())) return;
+
+  SystemPreparationHost host(hostWindow_, instance_);
+  const PreparationPaths paths{programPath, FilmPath(), tempFolder_, payload->mediaStart};
+  if (PrepareItems(host, film_, paths)) StartShow();
+}
+
+void PlayerShell::StartShow() {
+  hostDc_ = GetDC(hostWindow_);
+  presenter_ = std::make_unique<PresenterWindow>();
+  // Shown by Run once the host is on screen.
+  presenter_->Create(hostWindow_, film_, 1);
+}
+
+void PlayerShell::EndShow() {
+  // Enabled again before the presenter goes, so that the activation passes back to the host.
+  if (hostWindow_ != nullptr) EnableWindow(hostWindow_, TRUE);
+  if (presenter_) {
+    presenter_->Destroy();
+    presenter_.reset();
+  }
+  if (tempFolder_.empty()) return;  // nothing was extracted before the temporary folder was known
+  DeleteItemTempFiles(film_, tempFolder_);
+  DeleteFileA(FilmPath().c_str());
+  // Then the folder with whatever else is in it: a partly written file of a failed extraction,
+  // the music of an item that preparation dropped.
+  RemoveFolderTree(tempFolder_);
+}
+
+}  // namespace lumafolio

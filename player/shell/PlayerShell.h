@@ -1,0 +1,48 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "core/film/FilmDocument.h"
+#include "player/show/PresenterWindow.h"
+
+namespace lumafolio {
+
+// The player process: the black host window that covers the screen, the film, the temporary
+// folder and the presenter once the show runs. Everything before the show happens inside the
+// host window's creation; everything after it goes through EndShow.
+class PlayerShell {
+ public:
+  explicit PlayerShell(HINSTANCE instance) : instance_(instance) {}
+  PlayerShell(const PlayerShell&) = delete;
+  PlayerShell& operator=(const PlayerShell&) = delete;
+
+  // Registers the window class, creates and shows the host window, runs the message loop.
+  // Returns the process exit code.
+  int Run(int showCommand);
+
+  // Closes the presenter (which stops everything the show runs), then deletes the extracted
+  // item files and the film file. Safe to call again: what is gone stays gone.
+  void EndShow();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // Locates the payload, extracts and reads the film, prepares the items and starts the show.
+  // Any failure stops here silently and leaves the black window up until Escape.
+  void RunCreationSequence();
+  void StartShow();
+  std::string FilmPath() const { return tempFolder_ + "Film.flm"; }
+
+  HINSTANCE instance_;
+  HWND hostWindow_ = nullptr;
+  HDC hostDc_ = nullptr;  // kept for the show's lifetime, as the worker draws through it
+  FilmDocument film_;
+  std::string tempFolder_;  // this player's own folder in the temporary folder, ending with "\\"
+  std::unique_ptr<PresenterWindow> presenter_;
+};
+
+}  // namespace lumafolio

@@ -1,0 +1,363 @@
+#include "player/show/PresenterWindow.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "player/media/SlideImage.h"
+#include "core/show/ShowSequence.h"
+
+namespace lumafolio {
+namespace {
+
+constexpr char kClassName[] = "LumafolioPresenter";
+constexpr char kTitle[] = "Kestrelon Lumafolio";
+constexpr int kStageWidth = 800;
+constexpr int kStageHeight = 600;
+// Vertical and horizontal redraw, double-clicks, own DC, parent DC, byte-aligned client and
+// window.
+constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_PARENTDC |
+                             CS_BYTEALIGNCLIENT | CS_BYTEALIGNWINDOW;
+
+bool RegisterPresenterClass() {
+  WNDCLASSA windowClass{};
+  if (GetClassInfoA(GetModuleHandleA(nullptr), kClassName, &windowClass)) return true;
+  windowClass.style = kClassStyle;
+  windowClass.lpfnWndProc = DefWindowProcA;  // replaced per window below
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = kClassName;
+  return RegisterClassA(&windowClass) != 0;
+}
+
+// The decimal offset of an item's picture; negative for "no picture" ("-1").
+bool HasPicture(const std::string& offsetText) { return std::atoi(offsetText.c_str()) >= 0; }
+
+}  // namespace
+
+bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
+  Destroy();
+  host_ = host;
+  film_ = &film;
+  currentItem_ = BeforeFirstItem();
+  currentItem_.position = firstItem > 0 ? firstItem - 1 : 0;
+
+  if (!RegisterPresenterClass()) return false;
+  // Created at the screen's size as well as maximized: a pop-up window created at a default
+  // size has none, and showing it normally would keep it that way.
+  window_ = CreateWindowExA(0, kClassName, kTitle, WS_POPUP | WS_MAXIMIZE, 0, 0,
+                            GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), host,
+                            nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (window_ == nullptr) return false;
+  SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+
+  RECT bounds;
+  GetWindowRect(window_, &bounds);
+  const int width = bounds.right - bounds.left;
+  const int height = bounds.bottom - bounds.top;
+  const Rect stageRect{(width - kStageWidth) / 2, (height - kStageHeight) / 2,
+                       (width - kStageWidth) / 2 + kStageWidth,
+                       (height - kStageHeight) / 2 + kStageHeight};
+
+  slideView_ = std::make_unique<SlideView>(window_);
+  slideView_->Bind(currentItem_, stageRect);
+  stage_ = std::make_unique<StageSurface>(width, height, kStageWidth, kStageHeight);
+  {
+    WindowDc dc(window_);
+    stage_->CreateBitmaps(dc.get());
+  }
+  loop_ = film.LoopFlag();
+  playMode_ = film.PlayMode();
+  keys_ = std::make_unique<KeyLatches>(Manual());
+  pacer_ = std::make_unique<FramePacer>();
+  driver_ = std::make_unique<TransitionDriver>(*stage_, *keys_, *pacer_);
+  worker_ = std::make_unique<ShowWorker>(
+      film, loop_, [this](const FilmItem& next) { return PrepareNext(next); });
+
+  ShowCursor(FALSE);
+  cursorHidden_ = true;
+  displayAwake_ = std::make_unique<DisplayAwake>();
+  // A key pressed before the show must not cut the first transition short.
+  keys_->Clear();
+
+  if (!ItemToShowAfter(film, currentItem_, loop_)) {
+    // Nothing to show (preparation left no item): end at once rather than stay black.
+    EndShowThroughHost();
+    return true;
+  }
+  worker_->Start(currentItem_);
+  // The first step waits for the show timer in both modes: the windows are not on screen before
+  // the host shows them, and a window manager needs a moment to map them and make the presenter
+  // the active window, in front. A step dispatches no messages, so one started at once would run
+  // its whole transition before any of that happened, and the user would never see it.
+  StartShowTimer(kFirstItemDelayMs);
+  return true;
+}
+
+void PresenterWindow::ShowOnScreen() {
+  if (window_ == nullptr) return;
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+  SetForegroundWindow(window_);
+}
+
+void PresenterWindow::Destroy() {
+  StopShowTimer();
+  if (cursorHidden_) {
+    ShowCursor(TRUE);
+    cursorHidden_ = false;
+  }
+  displayAwake_.reset();
+  worker_.reset();  // stops the thread and waits for it
+  driver_.reset();
+  pacer_.reset();
+  keys_.reset();
+  if (stage_) stage_->ReleaseSurfaces();
+  currentPrepared_ = nullptr;
+  nextPrepared_ = nullptr;
+  slideView_.reset();
+  stage_.reset();
+  if (window_ != nullptr) {
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+    window_ = nullptr;
+  }
+}
+
+LRESULT CALLBACK PresenterWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+  auto* presenter = reinterpret_cast<PresenterWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (presenter == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  return presenter->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT PresenterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_KEYDOWN:
+      OnKey(wParam);
+      break;
+    case WM_LBUTTONUP:
+      if (Manual()) ShowNext();
+      break;
+    case WM_LBUTTONDBLCLK:
+      EndShowThroughHost();
+      break;
+    case WM_TIMER:
+      OnTimer(wParam);
+      break;
+    case WM_CLOSE:
+      // Alt+F4 or a window manager's close: the whole show ends, exactly as on Escape, rather
+      // than this window alone leaving the black host, the worker and the files behind.
+      EndShowThroughHost();
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
+          EndShowThroughHost();
+          return 0;
+        case SC_SCREENSAVE:
+        case SC_MONITORPOWER:
+          return 0;  // a show left on one picture is still being watched
+        default:
+          break;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+void PresenterWindow::Paint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window_, &paint);
+  if (currentItem_.itemType == kItemPicture && slideView_ && slideView_->HasOwnView()) {
+    slideView_->PaintView(dc);  // zoomed or panned: the stage memory holds the whole picture
+  } else if (currentItem_.itemType != kItemPowerPoint && stage_) {
+    // A PowerPoint item leaves the window to the viewer: nothing is drawn for it.
+    stage_->Present(dc);
+  }
+  EndPaint(window_, &paint);
+}
+
+void PresenterWindow::OnKey(WPARAM key) {
+  switch (key) {
+    case VK_ESCAPE:
+      EndShowThroughHost();
+      break;
+    case VK_NEXT:
+      if (Manual()) ShowNext();
+      break;
+    case VK_PRIOR:
+      if (Manual()) ShowPrevious();
+      break;
+    default:
+      if (currentItem_.itemType == kItemPicture && slideView_) {
+        slideView_->HandleKey(static_cast<int>(key));
+      }
+      break;
+  }
+}
+
+void PresenterWindow::OnTimer(UINT_PTR id) {
+  // Video items are shown by their poster picture until video playback is built, so they
+  // have always ended by the time the show timer fires.
+  if (id == kShowTimer) ShowNext();
+}
+
+void PresenterWindow::EndShowThroughHost() const {
+  if (host_ != nullptr) PostMessageA(host_, WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
+void PresenterWindow::StartShowTimer(UINT milliseconds) {
+  StopShowTimer();
+  showTimer_ = SetTimer(window_, kShowTimer, milliseconds, nullptr);
+}
+
+void PresenterWindow::StopShowTimer() {
+  if (showTimer_ != 0 && window_ != nullptr) KillTimer(window_, kShowTimer);
+  showTimer_ = 0;
+}
+
+bool PresenterWindow::PrepareNext(const FilmItem& next) {
+  switch (next.itemType) {
+    case kItemPicture:
+      return slideView_->PrepareImage(MediaPath(next), next.imageWidth, next.imageHeight,
+                                      &nextPrepared_) == 1;
+    case kItemVideo:
+      // Until video playback is built a video item shows its poster picture, or nothing.
+      if (!HasPicture(next.posterImage)) {
+        slideView_->DropPrepared();  // never show the picture prepared for an earlier item
+        nextPrepared_ = nullptr;
+        return true;
+      }
+      return slideView_->PrepareImage(next.posterImage, next.imageWidth, next.imageHeight,
+                                      &nextPrepared_) == 1;
+    case kItemPowerPoint:
+      slideView_->DropPrepared();
+      nextPrepared_ = nullptr;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Marks a show step as under way for its lifetime; when it is over, an end of the show asked for
+// meanwhile is passed on to the host.
+class PresenterWindow::StepScope {
+ public:
+  explicit StepScope(PresenterWindow& presenter) : presenter_(presenter) {
+    presenter_.inStep_ = true;
+  }
+  StepScope(const StepScope&) = delete;
+  StepScope& operator=(const StepScope&) = delete;
+  ~StepScope() {
+    presenter_.inStep_ = false;
+    if (std::exchange(presenter_.endAfterStep_, false)) presenter_.EndShowThroughHost();
+  }
+
+ private:
+  PresenterWindow& presenter_;
+};
+
+void PresenterWindow::ShowNext() {
+  // The message box below dispatches messages: a timer tick, a click or a key must not start a
+  // second step inside this one.
+  if (inStep_) return;
+  const StepScope step(*this);
+  const std::optional<FilmItem> next = ItemToShowAfter(*film_, currentItem_, loop_);
+  if (!next) {
+    EndShowThroughHost();  // the end of a film without loop
+    return;
+  }
+  StopShowTimer();
+  if (!worker_->WaitReady()) MessageBoxA(window_, "Can't decompress image", "Error", MB_OK);
+  worker_->Hold();  // from here to the end of the step nothing is prepared
+
+  // The key that started this step (Page Down, say) is still marked as pressed; left so, it
+  // would cut its own transition short at the first frame. Only keys pressed during the step
+  // cut it short; every key still arrives as its own message afterwards.
+  keys_->Clear();
+
+  WindowDc dc(window_);
+  if (currentItem_.itemType == kItemPicture && slideView_->HasOwnView()) {
+    // A zoomed view may cover the whole screen; the transition starts from the stage as it was
+    // composed, on black, so that is what the screen shows first.
+    RECT all;
+    GetClientRect(window_, &all);
+    FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    stage_->Present(dc.get());
+  }
+  // A preparation that failed leaves no picture for this item: never another item's.
+  SlideImage* prepared = worker_->NextReady() ? nextPrepared_ : nullptr;
+  const int transitionDone =
+      driver_->RunTransition(dc.get(), currentPrepared_, prepared, next->transitionEffect,
+                             next->transitionSteps, currentItem_.itemType);
+  currentItem_ = *next;
+  {
+    LockScope lock(worker_->ItemLock());
+    StartItem(dc.get());
+  }
+  if (currentItem_.itemType == kItemPicture) {
+    if (transitionDone == 1) {
+      driver_->AnimateCaptions(dc.get(), currentPrepared_, currentItem_);
+    } else {
+      SettlePicture(dc.get());
+    }
+  }
+  worker_->Resume(currentItem_);
+  if (!Manual()) {
+    // The item's time on screen counts from the end of the step. A damaged duration shows the
+    // item for the shortest time rather than for weeks.
+    StartShowTimer(static_cast<UINT>(std::max(currentItem_.durationSeconds, 0)) * 1000);
+  }
+}
+
+void PresenterWindow::StartItem(HDC dc) {
+  switch (currentItem_.itemType) {
+    case kItemPicture:
+    case kItemVideo:
+      slideView_->ShowPrepared(currentItem_, &currentPrepared_);
+      if (currentPrepared_ == nullptr) {
+        // No picture (it would not decode, or a video without poster): a black stage.
+        stage_->ClearStage();
+        InvalidateRect(window_, nullptr, FALSE);
+      } else if (currentItem_.itemType == kItemVideo) {
+        // Captions never run for a video, so its poster goes into the stage memory here.
+        SettlePicture(dc);
+      }
+      break;
+    case kItemPowerPoint:
+      currentPrepared_ = nullptr;
+      InvalidateRect(window_, nullptr, TRUE);
+      break;
+    default:
+      break;
+  }
+}
+
+void PresenterWindow::SettlePicture(HDC dc) {
+  if (currentPrepared_ == nullptr) return;
+  stage_->CaptureStage(dc, *currentPrepared_);
+  stage_->RestoreStage();
+  stage_->Present(dc);
+}
+
+void PresenterWindow::ShowPrevious() {
+  // Nothing to go back from before the first step has brought the first item on.
+  if (inStep_ || currentItem_.position == 0) return;
+  const std::optional<FilmItem> origin = StepBackOrigin(*film_, currentItem_, loop_);
+  if (!origin) return;  // the first item is on screen and the film does not loop
+  // The worker must not be preparing while the item on screen changes; after Resume it
+  // prepares the item the step brings on.
+  worker_->Hold();
+  currentItem_ = *origin;
+  worker_->Resume(currentItem_);
+  ShowNext();
+}
+
+}  // namespace lumafolio

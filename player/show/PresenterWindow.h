@@ -1,0 +1,101 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "core/film/FilmDocument.h"
+#include "player/show/FramePacer.h"
+#include "player/show/KeyLatches.h"
+#include "player/show/ShowWorker.h"
+#include "player/show/SlideView.h"
+#include "player/show/TransitionDriver.h"
+#include "player/stage/StageSurface.h"
+#include "player/win32/DisplayAwake.h"
+
+namespace lumafolio {
+
+class SlideImage;
+
+// The full-screen window in which the show runs, in front of the black host window. It owns
+// everything that puts an item on screen (the slide view, the stage, the worker that prepares
+// the next item) and the show's timers, and it receives all input during the show.
+//
+// A show step (ShowNext) brings on the next item: it waits for the worker to have prepared it,
+// holds the worker, runs the transition and the caption frames, makes the item current, and
+// lets the worker prepare the one after. Timed films step on timer 11, manual films on Page
+// Down or a click; Page Up goes back; Escape and a double-click end the show through the host.
+class PresenterWindow {
+ public:
+  static constexpr UINT_PTR kShowTimer = 11;
+  static constexpr UINT_PTR kVideoTimer = 12;
+  static constexpr UINT kFirstItemDelayMs = 500;
+
+  PresenterWindow() = default;
+  PresenterWindow(const PresenterWindow&) = delete;
+  PresenterWindow& operator=(const PresenterWindow&) = delete;
+  ~PresenterWindow() { Destroy(); }
+
+  // Creates the window (hidden), owned by `host`, to show `film` from item `firstItem` (1-based),
+  // and starts the worker. The first step runs on the show timer, 500 ms after, once the host has
+  // shown the window (ShowOnScreen). False when no window was made (nothing else is left running).
+  bool Create(HWND host, FilmDocument& film, int32_t firstItem);
+  // Shows the window in front of the host and makes it the active window: a window manager keeps
+  // the active one of two full-screen windows on top, and the user's keys go to it.
+  void ShowOnScreen();
+  // Whether a show step is under way. A step dispatches messages only while its message box is
+  // up, and nothing may tear the presenter down beneath it then: the host asks for the end with
+  // EndAfterStep instead, and the step ends the show through the host when it is over.
+  bool InStep() const { return inStep_; }
+  void EndAfterStep() { endAfterStep_ = true; }
+  // Stops the timers and the worker, releases every surface and destroys the window; safe to
+  // call more than once.
+  void Destroy();
+
+  HWND window() const { return window_; }
+
+ private:
+  class StepScope;
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void ShowNext();
+  void ShowPrevious();
+  void OnTimer(UINT_PTR id);
+  void OnKey(WPARAM key);
+  void Paint();
+  // A picture cut short on its way in still becomes the stage: on screen and in the stage memory
+  // that repaints and the next transition start from.
+  void SettlePicture(HDC dc);
+  void StartItem(HDC dc);
+  bool PrepareNext(const FilmItem& next);
+  void EndShowThroughHost() const;
+  void StartShowTimer(UINT milliseconds);
+  void StopShowTimer();
+  bool Manual() const { return playMode_ == kPlayManual; }
+
+  HWND window_ = nullptr;
+  HWND host_ = nullptr;
+  FilmDocument* film_ = nullptr;
+  FilmItem currentItem_;
+  bool loop_ = false;
+  int32_t playMode_ = kPlayTimed;
+  bool cursorHidden_ = false;
+  UINT_PTR showTimer_ = 0;
+  bool inStep_ = false;
+  bool endAfterStep_ = false;
+  std::unique_ptr<DisplayAwake> displayAwake_;
+
+  std::unique_ptr<SlideView> slideView_;
+  std::unique_ptr<StageSurface> stage_;
+  std::unique_ptr<ShowWorker> worker_;
+  std::unique_ptr<KeyLatches> keys_;
+  std::unique_ptr<FramePacer> pacer_;
+  std::unique_ptr<TransitionDriver> driver_;
+  SlideImage* currentPrepared_ = nullptr;  // the picture on screen (owned by the slide view)
+  SlideImage* nextPrepared_ = nullptr;     // the prepared next picture (written by the worker)
+};
+
+}  // namespace lumafolio
