@@ -2,12 +2,12 @@
 
 #include <commctrl.h>
 
+#include "core/payload/PlayerPayload.h"
+#include "core/payload/StdioFile.h"
 #include "player/shell/CopyFileRange.h"
 #include "player/shell/ItemPreparation.h"
-#include "core/payload/PlayerPayload.h"
 #include "player/shell/PlayerResources.h"
 #include "player/shell/PlayerTempFolder.h"
-#include "core/payload/StdioFile.h"
 #include "player/shell/SystemPreparationHost.h"
 #include "player/shell/TempFileCleanup.h"
 
@@ -31,28 +31,25 @@ int PlayerShell::Run(int showCommand) {
 
   WNDCLASSA windowClass{};
   windowClass.style = kClassStyle;
-  windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = instance_;
   windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_PLAYER));
   windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = kClassName;
-  if (!RegisterClassA(&windowClass)) return 0;
+  if (!RegisterWindowClass(windowClass)) return 0;
 
   // The screen's own size rather than default placement: a pop-up window placed by default is
   // made 0 by 0, and showing it "normal" restores it to that, so nothing would cover the screen.
-  const HWND window =
-      CreateWindowExA(0, kClassName, kTitle, kHostStyle, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                      GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance_, this);
-  if (!window) return 0;
-  ShowWindow(window, showCommand);
-  UpdateWindow(window);
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (!CreateOwnWindow(0, kClassName, kTitle, kHostStyle, screen, nullptr, instance_)) return 0;
+  ShowWindow(window(), showCommand);
+  UpdateWindow(window());
   if (presenter_ && presenter_->window()) {
     // The presenter comes on screen after the host and stays the active window, as a modal
     // dialog does over its disabled owner. Under a window manager this is what keeps the show
     // visible: of two full-screen windows it stacks the active one on top, and a disabled host
     // hands the focus it is offered on to the presenter.
-    EnableWindow(hostWindow_, FALSE);
+    EnableWindow(window(), FALSE);
     presenter_->ShowOnScreen();
   }
 
@@ -64,19 +61,7 @@ int PlayerShell::Run(int showCommand) {
   return static_cast<int>(message.wParam);
 }
 
-LRESULT CALLBACK PlayerShell::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* shell =
-        static_cast<PlayerShell*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    shell->hostWindow_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shell));
-  }
-  auto* shell = reinterpret_cast<PlayerShell*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!shell) return DefWindowProcA(window, message, wParam, lParam);
-  return shell->HandleMessage(window, message, wParam, lParam);
-}
-
-LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PlayerShell::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       RunCreationSequence();
@@ -84,8 +69,8 @@ LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
     case WM_PAINT: {
       // The class brush paints the backdrop black; there is nothing else to draw.
       PAINTSTRUCT paint;
-      BeginPaint(window, &paint);
-      EndPaint(window, &paint);
+      BeginPaint(window(), &paint);
+      EndPaint(window(), &paint);
       return 0;
     }
     case WM_KEYDOWN:
@@ -93,7 +78,7 @@ LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
         presenter_->EndAfterStep();  // the step is still on the stack: it ends the show itself
       } else if (wParam == kEscape) {
         EndShow();
-        PostMessageA(window, WM_CLOSE, 0, 0);
+        PostMessageA(window(), WM_CLOSE, 0, 0);
       } else if (presenter_ && presenter_->window()) {
         SetForegroundWindow(presenter_->window());
         SendMessageA(presenter_->window(), WM_KEYDOWN, wParam, lParam);
@@ -106,7 +91,7 @@ LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER) return 0;
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefaultHandling(message, wParam, lParam);
     case WM_CLOSE:
       if (presenter_ && presenter_->InStep()) {
         presenter_->EndAfterStep();
@@ -115,7 +100,7 @@ LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       // Alt+F4, the system menu or a program asking us to close: the show and its temporary
       // files must go the same way as on Escape.
       EndShow();
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefaultHandling(message, wParam, lParam);
     case WM_ENDSESSION:
       if (wParam) EndShow();  // Windows is logging off or shutting down
       return 0;
@@ -124,7 +109,7 @@ LRESULT PlayerShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       PostQuitMessage(0);
       return 0;
     default:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefaultHandling(message, wParam, lParam);
   }
 }
 
@@ -149,21 +134,20 @@ void PlayerShell::RunCreationSequence() {
 
   if (!CopyFileRange(programPath, payload->filmStart, payload->FilmSize(), FilmPath())) return;
 
-  SystemPreparationHost host(hostWindow_, instance_);
+  SystemPreparationHost host(window(), instance_);
   const PreparationPaths paths{programPath, FilmPath(), tempFolder_, payload->mediaStart};
   if (PrepareItems(host, film_, paths)) StartShow();
 }
 
 void PlayerShell::StartShow() {
-  hostDc_ = GetDC(hostWindow_);
   presenter_ = std::make_unique<PresenterWindow>();
   // Shown by Run once the host is on screen.
-  presenter_->Create(hostWindow_, film_, 1);
+  presenter_->Create(window(), film_, 1);
 }
 
 void PlayerShell::EndShow() {
   // Enabled again before the presenter goes, so that the activation passes back to the host.
-  if (hostWindow_ != nullptr) EnableWindow(hostWindow_, TRUE);
+  if (window() != nullptr) EnableWindow(window(), TRUE);
   if (presenter_) {
     presenter_->Destroy();
     presenter_.reset();

@@ -7,13 +7,14 @@
 
 #include "core/film/FilmDocument.h"
 #include "player/show/PresenterWindow.h"
+#include "player/win32/Window.h"
 
 namespace lumafolio {
 
 // The player process: the black host window that covers the screen, the film, the temporary
 // folder and the presenter once the show runs. Everything before the show happens inside the
 // host window's creation; everything after it goes through EndShow.
-class PlayerShell {
+class PlayerShell final : public Window {
  public:
   explicit PlayerShell(HINSTANCE instance) : instance_(instance) {}
   PlayerShell(const PlayerShell&) = delete;
@@ -28,8 +29,7 @@ class PlayerShell {
   void EndShow();
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   // Locates the payload, extracts and reads the film, prepares the items and starts the show.
   // Any failure stops here silently and leaves the black window up until Escape.
@@ -38,8 +38,6 @@ class PlayerShell {
   std::string FilmPath() const { return tempFolder_ + "Film.flm"; }
 
   HINSTANCE instance_;
-  HWND hostWindow_ = nullptr;
-  HDC hostDc_ = nullptr;  // kept for the show's lifetime, as the worker draws through it
   FilmDocument film_;
   std::string tempFolder_;  // this player's own folder in the temporary folder, ending with "\\"
   std::unique_ptr<PresenterWindow> presenter_;

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "player/media/SlideImage.h"
 #include "core/show/ShowSequence.h"
+#include "player/media/SlideImage.h"
 
 namespace lumafolio {
 namespace {
@@ -21,13 +21,11 @@ constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | C
 
 bool RegisterPresenterClass() {
   WNDCLASSA windowClass{};
-  if (GetClassInfoA(GetModuleHandleA(nullptr), kClassName, &windowClass)) return true;
   windowClass.style = kClassStyle;
-  windowClass.lpfnWndProc = DefWindowProcA;  // replaced per window below
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = kClassName;
-  return RegisterClassA(&windowClass) != 0;
+  return Window::RegisterWindowClass(windowClass);
 }
 
 // The decimal offset of an item's picture; negative for "no picture" ("-1").
@@ -45,26 +43,25 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
   if (!RegisterPresenterClass()) return false;
   // Created at the screen's size as well as maximized: a pop-up window created at a default
   // size has none, and showing it normally would keep it that way.
-  window_ = CreateWindowExA(0, kClassName, kTitle, WS_POPUP | WS_MAXIMIZE, 0, 0,
-                            GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), host,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
-  if (window_ == nullptr) return false;
-  SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (!CreateOwnWindow(0, kClassName, kTitle, WS_POPUP | WS_MAXIMIZE, screen, host,
+                       GetModuleHandleA(nullptr))) {
+    return false;
+  }
 
   RECT bounds;
-  GetWindowRect(window_, &bounds);
+  GetWindowRect(window(), &bounds);
   const int width = bounds.right - bounds.left;
   const int height = bounds.bottom - bounds.top;
   const Rect stageRect{(width - kStageWidth) / 2, (height - kStageHeight) / 2,
                        (width - kStageWidth) / 2 + kStageWidth,
                        (height - kStageHeight) / 2 + kStageHeight};
 
-  slideView_ = std::make_unique<SlideView>(window_);
+  slideView_ = std::make_unique<SlideView>(window());
   slideView_->Bind(currentItem_, stageRect);
   stage_ = std::make_unique<StageSurface>(width, height, kStageWidth, kStageHeight);
   {
-    WindowDc dc(window_);
+    WindowDc dc(window());
     stage_->CreateBitmaps(dc.get());
   }
   loop_ = film.LoopFlag();
@@ -96,10 +93,10 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
 }
 
 void PresenterWindow::ShowOnScreen() {
-  if (window_ == nullptr) return;
-  ShowWindow(window_, SW_SHOW);
-  UpdateWindow(window_);
-  SetForegroundWindow(window_);
+  if (window() == nullptr) return;
+  ShowWindow(window(), SW_SHOW);
+  UpdateWindow(window());
+  SetForegroundWindow(window());
 }
 
 void PresenterWindow::Destroy() {
@@ -118,18 +115,7 @@ void PresenterWindow::Destroy() {
   nextPrepared_ = nullptr;
   slideView_.reset();
   stage_.reset();
-  if (window_ != nullptr) {
-    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-    window_ = nullptr;
-  }
-}
-
-LRESULT CALLBACK PresenterWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-  auto* presenter = reinterpret_cast<PresenterWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (presenter == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-  return presenter->HandleMessage(message, wParam, lParam);
+  DestroyOwnWindow();
 }
 
 LRESULT PresenterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -169,19 +155,19 @@ LRESULT PresenterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     default:
       break;
   }
-  return DefWindowProcA(window_, message, wParam, lParam);
+  return DefaultHandling(message, wParam, lParam);
 }
 
 void PresenterWindow::Paint() {
   PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window_, &paint);
+  HDC dc = BeginPaint(window(), &paint);
   if (currentItem_.itemType == kItemPicture && slideView_ && slideView_->HasOwnView()) {
     slideView_->PaintView(dc);  // zoomed or panned: the stage memory holds the whole picture
   } else if (currentItem_.itemType != kItemPowerPoint && stage_) {
     // A PowerPoint item leaves the window to the viewer: nothing is drawn for it.
     stage_->Present(dc);
   }
-  EndPaint(window_, &paint);
+  EndPaint(window(), &paint);
 }
 
 void PresenterWindow::OnKey(WPARAM key) {
@@ -215,11 +201,11 @@ void PresenterWindow::EndShowThroughHost() const {
 
 void PresenterWindow::StartShowTimer(UINT milliseconds) {
   StopShowTimer();
-  showTimer_ = SetTimer(window_, kShowTimer, milliseconds, nullptr);
+  showTimer_ = SetTimer(window(), kShowTimer, milliseconds, nullptr);
 }
 
 void PresenterWindow::StopShowTimer() {
-  if (showTimer_ != 0 && window_ != nullptr) KillTimer(window_, kShowTimer);
+  if (showTimer_ != 0 && window() != nullptr) KillTimer(window(), kShowTimer);
   showTimer_ = 0;
 }
 
@@ -275,7 +261,7 @@ void PresenterWindow::ShowNext() {
     return;
   }
   StopShowTimer();
-  if (!worker_->WaitReady()) MessageBoxA(window_, "Can't decompress image", "Error", MB_OK);
+  if (!worker_->WaitReady()) MessageBoxA(window(), "Can't decompress image", "Error", MB_OK);
   worker_->Hold();  // from here to the end of the step nothing is prepared
 
   // The key that started this step (Page Down, say) is still marked as pressed; left so, it
@@ -283,12 +269,12 @@ void PresenterWindow::ShowNext() {
   // cut it short; every key still arrives as its own message afterwards.
   keys_->Clear();
 
-  WindowDc dc(window_);
+  WindowDc dc(window());
   if (currentItem_.itemType == kItemPicture && slideView_->HasOwnView()) {
     // A zoomed view may cover the whole screen; the transition starts from the stage as it was
     // composed, on black, so that is what the screen shows first.
     RECT all;
-    GetClientRect(window_, &all);
+    GetClientRect(window(), &all);
     FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     stage_->Present(dc.get());
   }
@@ -325,7 +311,7 @@ void PresenterWindow::StartItem(HDC dc) {
       if (currentPrepared_ == nullptr) {
         // No picture (it would not decode, or a video without poster): a black stage.
         stage_->ClearStage();
-        InvalidateRect(window_, nullptr, FALSE);
+        InvalidateRect(window(), nullptr, FALSE);
       } else if (currentItem_.itemType == kItemVideo) {
         // Captions never run for a video, so its poster goes into the stage memory here.
         SettlePicture(dc);
@@ -333,7 +319,7 @@ void PresenterWindow::StartItem(HDC dc) {
       break;
     case kItemPowerPoint:
       currentPrepared_ = nullptr;
-      InvalidateRect(window_, nullptr, TRUE);
+      InvalidateRect(window(), nullptr, TRUE);
       break;
     default:
       break;

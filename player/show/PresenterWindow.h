@@ -10,9 +10,11 @@
 #include "player/show/KeyLatches.h"
 #include "player/show/ShowWorker.h"
 #include "player/show/SlideView.h"
+#include "player/show/TimerIds.h"
 #include "player/show/TransitionDriver.h"
 #include "player/stage/StageSurface.h"
 #include "player/win32/DisplayAwake.h"
+#include "player/win32/Window.h"
 
 namespace lumafolio {
 
@@ -26,10 +28,8 @@ class SlideImage;
 // holds the worker, runs the transition and the caption frames, makes the item current, and
 // lets the worker prepare the one after. Timed films step on timer 11, manual films on Page
 // Down or a click; Page Up goes back; Escape and a double-click end the show through the host.
-class PresenterWindow {
+class PresenterWindow final : public Window {
  public:
-  static constexpr UINT_PTR kShowTimer = 11;
-  static constexpr UINT_PTR kVideoTimer = 12;
   static constexpr UINT kFirstItemDelayMs = 500;
 
   PresenterWindow() = default;
@@ -53,13 +53,10 @@ class PresenterWindow {
   // call more than once.
   void Destroy();
 
-  HWND window() const { return window_; }
-
  private:
   class StepScope;
 
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   void ShowNext();
   void ShowPrevious();
@@ -76,7 +73,6 @@ class PresenterWindow {
   void StopShowTimer();
   bool Manual() const { return playMode_ == kPlayManual; }
 
-  HWND window_ = nullptr;
   HWND host_ = nullptr;
   FilmDocument* film_ = nullptr;
   FilmItem currentItem_;
