@@ -184,10 +184,11 @@ bool RollFits(const TransitionRun& run, const CurlRect& rect, const CurlMotion& 
 
 // Draws step s of N of a whole transition (begin, step, end).
 void RunOnce(TransitionRoutine routine, TransitionRun& run, int step, int lastStep) {
+  EffectState state;
   EffectParams params = run.Params(step, lastStep);
-  routine(kEffectBegin, params);
-  routine(kEffectStep, params);
-  routine(kEffectEnd, params);
+  routine(kEffectBegin, params, state);
+  routine(kEffectStep, params, state);
+  routine(kEffectEnd, params, state);
 }
 
 TEST(CurlGeometry, DirectionWithoutHorizontalPartStillRolls) {
@@ -226,6 +227,7 @@ class CurlList : public ::testing::TestWithParam<ListCurl> {};
 // The list position is shared by the whole process and other tests move it too, so the test
 // finds the one position from which the list's rolls, taken in turn, explain every frame.
 TEST_P(CurlList, TakesItsRollsInTurnAndWrapsRound) {
+  EffectState state;
   const ListCurl& curl = GetParam();
   const int runs = curl.count + 2;  // every start position crosses the wrap
   const CurlRect all{0, 0, 480, 360};
@@ -233,10 +235,10 @@ TEST_P(CurlList, TakesItsRollsInTurnAndWrapsRound) {
   std::vector<std::vector<std::uint8_t>> frames;
   for (int i = 0; i < runs; ++i) {
     EffectParams params = run.Params(50, 100);
-    curl.routine(kEffectBegin, params);
-    curl.routine(kEffectStep, params);
-    curl.routine(kEffectStep, params);  // steps do not move the list on
-    curl.routine(kEffectEnd, params);
+    curl.routine(kEffectBegin, params, state);
+    curl.routine(kEffectStep, params, state);
+    curl.routine(kEffectStep, params, state);  // steps do not move the list on
+    curl.routine(kEffectEnd, params, state);
     frames.push_back(run.out.bytes);
   }
 
@@ -253,17 +255,18 @@ TEST_P(CurlList, TakesItsRollsInTurnAndWrapsRound) {
 }
 
 TEST_P(CurlList, EveryRollStartsOnAAndEndsOnB) {
+  EffectState state;
   const ListCurl& curl = GetParam();
   TransitionRun run(203, 151);
   for (int i = 0; i < curl.count; ++i) {
     EffectParams params = run.Params(0, 30);
-    curl.routine(kEffectBegin, params);
-    curl.routine(kEffectStep, params);
+    curl.routine(kEffectBegin, params, state);
+    curl.routine(kEffectStep, params, state);
     EXPECT_EQ(run.out.bytes, run.from.bytes) << "run " << i;
     params = run.Params(30, 30);
-    curl.routine(kEffectStep, params);
+    curl.routine(kEffectStep, params, state);
     EXPECT_EQ(run.out.bytes, run.to.bytes) << "run " << i;
-    curl.routine(kEffectEnd, params);
+    curl.routine(kEffectEnd, params, state);
   }
 }
 

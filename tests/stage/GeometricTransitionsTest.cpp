@@ -44,12 +44,13 @@ bool OutputIs(const TransitionRun& run, const StagePicture& picture) {
   return run.out.bytes == picture.bytes;
 }
 
-int Step(int (*routine)(int, const EffectParams&), TransitionRun& run, int step, int lastStep,
-         int direction = 0, int variant = 0) {
+int Step(TransitionRoutine routine, TransitionRun& run, int step, int lastStep, int direction = 0,
+         int variant = 0) {
+  EffectState state;  // these families rebuild whatever they keep at every step
   EffectParams params = run.Params(step, lastStep);
   params.direction = static_cast<std::int16_t>(direction);
   params.variant = variant;
-  return routine(kEffectStep, params);
+  return routine(kEffectStep, params, state);
 }
 
 // --- Clock and Fan -------------------------------------------------------------------------

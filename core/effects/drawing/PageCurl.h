@@ -96,8 +96,8 @@ class PageCurl {
 };
 
 // A whole-picture roll that takes its direction and radius from a list, one entry per
-// transition. The position lives as long as the program and moves on at every end, so
-// consecutive curls differ.
+// transition. The position lives as long as the object (the library's state slot, so the
+// library's lifetime) and moves on at every end, so consecutive curls differ.
 class ListedCurl {
  public:
   ListedCurl(std::span<const CurlMotion> motions, bool soft) : motions_(motions), soft_(soft) {}
