@@ -54,7 +54,8 @@ double CurlSlope(int dx, int dy);
 // (soft roll, whose whole cylinder is seen).
 void BuildCurlProfile(double a, double radius, bool soft, CurlProfile* profile);
 
-// One roll engine; each family owns one, so that one family's end never frees another's state.
+// One roll engine; every record running a curl keeps its own in its state slot, so that one
+// record's end never frees another's state.
 class PageCurl {
  public:
   // Builds the 768-entry clamping table: index 256 + c + offset gives clamp(c + offset, 0, 255).

@@ -3,6 +3,7 @@
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
+
 // The four quarters of the picture are rolled up at once, each from the centre towards its own
 // outer corner.
 int CurlQuad(int command, const EffectParams& params, EffectState& state) {

@@ -3,6 +3,7 @@
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
+
 // The four quarters of the picture are rolled up at once on shaded cylinders, each from the
 // centre towards its own outer corner.
 int CurlSoftQuad(int command, const EffectParams& params, EffectState& state) {
