@@ -29,6 +29,16 @@ void CopyEffect(Record& to, const Record& from) {
   to.variant = from.variant;
 }
 
+// A working record made from a table row, idle.
+template <typename Record, typename Entry>
+Record RecordOf(const Entry& entry) {
+  return Record{entry.id, entry.routine, entry.direction, entry.variant, false};
+}
+
+// The random record picks k = rand × last / 32767 among the records before it, where `last` is
+// the index of the last of them, which comes up only for the generator's largest draw.
+int PickAmongRecordsBefore(int randomIndex) { return EffectRand() * (randomIndex - 1) / 32767; }
+
 // Steps are drawn as step / lastStep. A damaged film may carry no steps at all; the one frame
 // shown then is the finished transition rather than a division by zero.
 void NormaliseSteps(EffectParams& params) {
@@ -47,22 +57,32 @@ bool HasPictures(const EffectParams& params) {
 }  // namespace
 
 EffectLibrary::EffectLibrary() {
-  std::copy_n(TransitionTableRows(), kTransitionRecordCount, transitions_.begin());
-  std::copy_n(CaptionEffectTableRows(), kCaptionEffectRecordCount, captionEffects_.begin());
-  for (auto& record : transitions_) record.active = false;
-  for (auto& record : captionEffects_) record.active = false;
+  std::ranges::transform(TransitionTable(), transitions_.begin(),
+                         RecordOf<TransitionRecord, TransitionEntry>);
+  std::ranges::transform(CaptionEffectTable(), captionEffects_.begin(),
+                         RecordOf<CaptionEffectRecord, CaptionEffectEntry>);
   PickRandomTransition();
   PickRandomCaptionEffect();
 }
 
 void EffectLibrary::PickRandomTransition() {
-  const int k = EffectRand() * 57 / 32767;
-  CopyEffect(transitions_[kRandomTransitionIndex], transitions_[k]);
+  randomTransitionSource_ = PickAmongRecordsBefore(kRandomTransitionIndex);
+  CopyEffect(transitions_[kRandomTransitionIndex], transitions_[randomTransitionSource_]);
 }
 
 void EffectLibrary::PickRandomCaptionEffect() {
-  const int k = EffectRand() * 26 / 32767;
-  CopyEffect(captionEffects_[kRandomCaptionEffectIndex], captionEffects_[k]);
+  randomCaptionEffectSource_ = PickAmongRecordsBefore(kRandomCaptionEffectIndex);
+  CopyEffect(captionEffects_[kRandomCaptionEffectIndex],
+             captionEffects_[randomCaptionEffectSource_]);
+}
+
+EffectState& EffectLibrary::TransitionState(int index) {
+  return transitionStates_[index == kRandomTransitionIndex ? randomTransitionSource_ : index];
+}
+
+EffectState& EffectLibrary::CaptionEffectState(int index) {
+  return captionEffectStates_[index == kRandomCaptionEffectIndex ? randomCaptionEffectSource_
+                                                                 : index];
 }
 
 int EffectLibrary::RunTransitionEffect(int index, int command, const EffectParams* fields) {
@@ -77,12 +97,12 @@ int EffectLibrary::RunTransitionEffect(int index, int command, const EffectParam
   if (!PassesActiveCheck(record, command)) return 0;
   int result = 0;
   if (command == kEffectBegin || command == kEffectEnd) {
-    result = record.routine(command, params);
+    result = record.routine(command, params, TransitionState(index));
   } else if (command != 2 && command != 4 && HasPictures(params)) {
     // Every other command draws a step; 2 and 4 do nothing. A step without pictures has nothing
     // to draw into.
     NormaliseSteps(params);
-    result = record.routine(kEffectStep, params);
+    result = record.routine(kEffectStep, params, TransitionState(index));
   }
 
   if (command == kEffectEnd && index == kRandomTransitionIndex) PickRandomTransition();
@@ -99,7 +119,7 @@ int EffectLibrary::RunCaptionEffect(int index, int command, const CaptionEffectP
   params.variant = record.variant;
 
   if (!PassesActiveCheck(record, command)) return 0;
-  const int result = record.routine(command, params);
+  const int result = record.routine(command, params, CaptionEffectState(index));
   if (command == kEffectEnd && index == kRandomCaptionEffectIndex) PickRandomCaptionEffect();
   return result;
 }

@@ -47,7 +47,11 @@ struct CaptionEffectParams {
   std::int32_t variant = 0;
 };
 
-using TransitionRoutine = int (*)(int command, const EffectParams& params);
-using CaptionRoutine = int (*)(int command, const CaptionEffectParams& params);
+class EffectState;
+
+// A routine draws with what `params` holds and keeps whatever must outlive the call in `state`,
+// the slot its library record owns.
+using TransitionRoutine = int (*)(int command, const EffectParams& params, EffectState& state);
+using CaptionRoutine = int (*)(int command, const CaptionEffectParams& params, EffectState& state);
 
 }  // namespace lumafolio

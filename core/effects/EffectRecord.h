@@ -3,11 +3,12 @@
 #include <cstdint>
 
 #include "core/effects/EffectParams.h"
+#include "core/effects/EffectTable.h"
 
 namespace lumafolio {
 
-// One row of an effect table: a routine bound to its two parameters. Records are selected by
-// index; the id only names the effect.
+// A library's working copy of one table row: a routine bound to its two parameters, and whether
+// it runs. The random record borrows routine and parameters of another row; the id stays its own.
 template <typename Routine>
 struct EffectRecord {
   std::int32_t id = 0;
@@ -19,15 +20,5 @@ struct EffectRecord {
 
 using TransitionRecord = EffectRecord<TransitionRoutine>;
 using CaptionEffectRecord = EffectRecord<CaptionRoutine>;
-
-constexpr int kTransitionRecordCount = 59;
-constexpr int kRandomTransitionIndex = 58;
-constexpr int kCutTransitionIndex = 24;
-constexpr int kCaptionEffectRecordCount = 28;
-constexpr int kRandomCaptionEffectIndex = 27;
-
-// The tables as built into the program, random records empty.
-const TransitionRecord* TransitionTableRows();        // kTransitionRecordCount rows
-const CaptionEffectRecord* CaptionEffectTableRows();  // kCaptionEffectRecordCount rows
 
 }  // namespace lumafolio

@@ -1,76 +1,116 @@
-#include "core/effects/EffectRecord.h"
+#include <iterator>
+
+#include "core/effects/EffectTable.h"
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio {
 namespace {
 
-// Id, routine, direction, variant, by index. Directions name edges: 1 top, 4 right, 16 bottom,
-// 64 left; variants are strip counts, cell sizes or styles. The last row is the random record,
-// filled in by the library.
-const TransitionRecord kRows[kTransitionRecordCount] = {
-    {16, transitions::Push, 1, 8},            // 0
-    {17, transitions::Push, 64, 8},           // 1
-    {23, transitions::Slide, 1, 8},           // 2
-    {25, transitions::Slide, 64, 8},          // 3
-    {31, transitions::Wipe, 1, 8},            // 4
-    {33, transitions::Wipe, 64, 8},           // 5
-    {57, transitions::Burn, 0, 0},            // 6
-    {55, transitions::CurlQuad, 0, 0},        // 7
-    {56, transitions::CurlSoftQuad, 0, 0},    // 8
-    {76, transitions::Clock, 0, 0},           // 9
-    {60, transitions::Shatter, 0, 0},         // 10
-    {61, transitions::ShatterTiles, 0, 4},    // 11
-    {62, transitions::ShatterTiles, 0, 8},    // 12
-    {63, transitions::ShatterTiles, 0, 20},   // 13
-    {65, transitions::Flash, 0, 0},           // 14
-    {47, transitions::Blocks, 0, 4},          // 15
-    {48, transitions::Blocks, 0, 8},          // 16
-    {49, transitions::Blocks, 0, 20},         // 17
-    {35, transitions::Doors, 0, 1},           // 18
-    {43, transitions::Stretch, 16, 1},        // 19
-    {44, transitions::Stretch, 1, 1},         // 20
-    {45, transitions::Stretch, 4, 1},         // 21
-    {46, transitions::Stretch, 64, 1},        // 22
-    {38, transitions::Fade, 0, 1},            // 23
-    {1, transitions::Cut, 0, 0},              // 24
-    {52, transitions::Curl, 0, 1},            // 25
-    {54, transitions::Fold, 0, 0},            // 26
-    {53, transitions::CurlSoft, 0, 1},        // 27
-    {36, transitions::Fan, 0, 12},            // 28
-    {11, transitions::Push, 16, 1},           // 29
-    {12, transitions::Push, 1, 1},            // 30
-    {13, transitions::Push, 4, 1},            // 31
-    {14, transitions::Push, 64, 1},           // 32
-    {64, transitions::Scatter, 0, 0},         // 33
-    {39, transitions::Blinds, 1, 16},         // 34
-    {40, transitions::Blinds, 16, 16},        // 35
-    {41, transitions::Blinds, 64, 16},        // 36
-    {42, transitions::Blinds, 4, 16},         // 37
-    {19, transitions::Slide, 16, 1},          // 38
-    {20, transitions::Slide, 1, 1},           // 39
-    {21, transitions::Slide, 4, 1},           // 40
-    {22, transitions::Slide, 64, 1},          // 41
-    {51, transitions::FlipVertical, 0, 1},    // 42
-    {50, transitions::FlipHorizontal, 0, 1},  // 43
-    {59, transitions::Flap, 0, 0},            // 44
-    {66, transitions::Swing, 1, 1},           // 45
-    {67, transitions::Swing, 16, 1},          // 46
-    {68, transitions::Swing, 64, 1},          // 47
-    {69, transitions::Swing, 4, 1},           // 48
-    {71, transitions::Implode, 0, 4},         // 49
-    {72, transitions::Swap, 0, 4},            // 50
-    {73, transitions::RollHorizontal, 0, 0},  // 51
-    {74, transitions::RollVertical, 0, 0},    // 52
-    {70, transitions::Drip, 0, 0},            // 53
-    {27, transitions::Wipe, 16, 1},           // 54
-    {28, transitions::Wipe, 1, 1},            // 55
-    {29, transitions::Wipe, 4, 1},            // 56
-    {30, transitions::Wipe, 64, 1},           // 57
-    {3, nullptr, 0, 0},                       // 58: random
+using namespace transitions;
+
+// Directions name edges (see EffectEdge); variants are strip counts, cell sizes or styles.
+// Directional names tell where the new picture moves: "push-left" lets it enter at the right
+// edge and push the old one out to the left. The "-strips" forms cut the picture into eight
+// vertical strips that move up and down in turn, the "-bands" forms into eight horizontal bands
+// that move left and right. The last row is the random record, filled in by the library.
+constexpr TransitionEntry kRows[] = {
+    {0, 16, Push, kEdgeTop, 8, "push-strips",
+     "eight strips push the old picture out, up and down in turn"},
+    {1, 17, Push, kEdgeLeft, 8, "push-bands",
+     "eight bands push the old picture out, left and right in turn"},
+    {2, 23, Slide, kEdgeTop, 8, "slide-strips",
+     "eight strips of the new picture slide in, up and down in turn"},
+    {3, 25, Slide, kEdgeLeft, 8, "slide-bands",
+     "eight bands of the new picture slide in, left and right in turn"},
+    {4, 31, Wipe, kEdgeTop, 8, "wipe-strips",
+     "eight strips uncover the new picture, up and down in turn"},
+    {5, 33, Wipe, kEdgeLeft, 8, "wipe-bands",
+     "eight bands uncover the new picture, left and right in turn"},
+    {6, 57, Burn, kEdgeNone, 0, "burn",
+     "the new picture burns through the old one, low ground first"},
+    {7, 55, CurlQuad, kEdgeNone, 0, "curl-quad", "the four quarters roll up from the centre"},
+    {8, 56, CurlSoftQuad, kEdgeNone, 0, "curl-soft-quad",
+     "the four quarters roll up on shaded cylinders"},
+    {9, 76, Clock, kEdgeNone, 0, "clock", "a clock hand sweeps the new picture in"},
+    {10, 60, Shatter, kEdgeNone, 0, "shatter",
+     "the old picture bursts into small pieces that fly off"},
+    {11, 61, ShatterTiles, kEdgeNone, 4, "shatter-4", "the old picture bursts into 4-pixel tiles"},
+    {12, 62, ShatterTiles, kEdgeNone, 8, "shatter-8", "the old picture bursts into 8-pixel tiles"},
+    {13, 63, ShatterTiles, kEdgeNone, 20, "shatter-20",
+     "the old picture bursts into 20-pixel tiles"},
+    {14, 65, Flash, kEdgeNone, 0, "flash",
+     "a grey negative flashes to white, then the new picture"},
+    {15, 47, Blocks, kEdgeNone, 4, "blocks-4", "4-pixel cells change in random order"},
+    {16, 48, Blocks, kEdgeNone, 8, "blocks-8", "8-pixel cells change in random order"},
+    {17, 49, Blocks, kEdgeNone, 20, "blocks-20", "20-pixel cells change in random order"},
+    {18, 35, Doors, kEdgeNone, 1, "doors", "the old picture opens as a pair of doors"},
+    {19, 43, Stretch, kEdgeBottom, 1, "stretch-down",
+     "the new picture stretches down from the top"},
+    {20, 44, Stretch, kEdgeTop, 1, "stretch-up", "the new picture stretches up from the bottom"},
+    {21, 45, Stretch, kEdgeRight, 1, "stretch-right",
+     "the new picture stretches right from the left"},
+    {22, 46, Stretch, kEdgeLeft, 1, "stretch-left",
+     "the new picture stretches left from the right"},
+    {23, 38, Fade, kEdgeNone, 1, "fade", "the old picture fades into the new one"},
+    {24, 1, Cut, kEdgeNone, 0, "cut", "the new picture replaces the old one at once"},
+    {25, 52, Curl, kEdgeNone, 1, "curl",
+     "the old picture rolls up from a corner, a different roll each time"},
+    {26, 54, Fold, kEdgeNone, 0, "fold", "the old picture folds away along a moving line"},
+    {27, 53, CurlSoft, kEdgeNone, 1, "curl-soft", "the old picture rolls up on a shaded cylinder"},
+    {28, 36, Fan, kEdgeNone, 12, "fan", "the blades of a fan open on the new picture"},
+    {29, 11, Push, kEdgeBottom, 1, "push-up", "the new picture pushes the old one out at the top"},
+    {30, 12, Push, kEdgeTop, 1, "push-down",
+     "the new picture pushes the old one out at the bottom"},
+    {31, 13, Push, kEdgeRight, 1, "push-left",
+     "the new picture pushes the old one out at the left"},
+    {32, 14, Push, kEdgeLeft, 1, "push-right",
+     "the new picture pushes the old one out at the right"},
+    {33, 64, Scatter, kEdgeNone, 0, "scatter",
+     "the old picture falls apart and comes together as the new one"},
+    {34, 39, Blinds, kEdgeTop, 16, "blinds-up", "horizontal blinds open upwards"},
+    {35, 40, Blinds, kEdgeBottom, 16, "blinds-down", "horizontal blinds open downwards"},
+    {36, 41, Blinds, kEdgeLeft, 16, "blinds-left", "vertical blinds open to the left"},
+    {37, 42, Blinds, kEdgeRight, 16, "blinds-right", "vertical blinds open to the right"},
+    {38, 19, Slide, kEdgeBottom, 1, "slide-up", "the new picture slides up over the old one"},
+    {39, 20, Slide, kEdgeTop, 1, "slide-down", "the new picture slides down over the old one"},
+    {40, 21, Slide, kEdgeRight, 1, "slide-left", "the new picture slides left over the old one"},
+    {41, 22, Slide, kEdgeLeft, 1, "slide-right", "the new picture slides right over the old one"},
+    {42, 51, FlipVertical, kEdgeNone, 1, "flip-vertical",
+     "a card turns about its vertical centre line"},
+    {43, 50, FlipHorizontal, kEdgeNone, 1, "flip-horizontal",
+     "a card turns about its horizontal centre line"},
+    {44, 59, Flap, kEdgeNone, 0, "flap", "the new picture falls in as a flap and bounces flat"},
+    {45, 66, Swing, kEdgeTop, 1, "swing-top",
+     "the old picture swings away on a hinge at the top edge"},
+    {46, 67, Swing, kEdgeBottom, 1, "swing-bottom",
+     "the old picture swings away on a hinge at the bottom edge"},
+    {47, 68, Swing, kEdgeLeft, 1, "swing-left",
+     "the old picture swings away on a hinge at the left edge"},
+    {48, 69, Swing, kEdgeRight, 1, "swing-right",
+     "the old picture swings away on a hinge at the right edge"},
+    {49, 71, Implode, kEdgeNone, 4, "implode",
+     "the old picture's shaking tiles shrink into the centre"},
+    {50, 72, Swap, kEdgeNone, 4, "swap",
+     "shaking tiles of the old picture shrink as the new one's grow"},
+    {51, 73, RollHorizontal, kEdgeNone, 0, "roll-horizontal",
+     "the pictures turn over a drum from the right edge"},
+    {52, 74, RollVertical, kEdgeNone, 0, "roll-vertical",
+     "the pictures turn over a drum from the top edge"},
+    {53, 70, Drip, kEdgeNone, 0, "drip", "the new picture runs down over the old one in drips"},
+    {54, 27, Wipe, kEdgeBottom, 1, "wipe-up", "the new picture is uncovered upwards"},
+    {55, 28, Wipe, kEdgeTop, 1, "wipe-down", "the new picture is uncovered downwards"},
+    {56, 29, Wipe, kEdgeRight, 1, "wipe-left", "the new picture is uncovered to the left"},
+    {57, 30, Wipe, kEdgeLeft, 1, "wipe-right", "the new picture is uncovered to the right"},
+    {58, 3, nullptr, kEdgeNone, 0, "random", "one of the others, a new one each time"},
 };
+
+static_assert(std::size(kRows) == kTransitionRecordCount);
+static_assert(IndexesMatchPositions(kRows));
+static_assert(kRows[kCutTransitionIndex].routine == Cut);
+static_assert(kRows[kRandomTransitionIndex].routine == nullptr);
 
 }  // namespace
 
-const TransitionRecord* TransitionTableRows() { return kRows; }
+std::span<const TransitionEntry, kTransitionRecordCount> TransitionTable() { return kRows; }
 
 }  // namespace lumafolio

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "StagePictures.h"
+#include "core/effects/EffectTable.h"
 #include "core/effects/drawing/PageCurl.h"
 #include "core/effects/transitions/TransitionRoutines.h"
 
@@ -184,10 +185,11 @@ bool RollFits(const TransitionRun& run, const CurlRect& rect, const CurlMotion& 
 
 // Draws step s of N of a whole transition (begin, step, end).
 void RunOnce(TransitionRoutine routine, TransitionRun& run, int step, int lastStep) {
+  EffectState state;
   EffectParams params = run.Params(step, lastStep);
-  routine(kEffectBegin, params);
-  routine(kEffectStep, params);
-  routine(kEffectEnd, params);
+  routine(kEffectBegin, params, state);
+  routine(kEffectStep, params, state);
+  routine(kEffectEnd, params, state);
 }
 
 TEST(CurlGeometry, DirectionWithoutHorizontalPartStillRolls) {
@@ -212,31 +214,33 @@ TEST(CurlGeometry, DirectionWithoutHorizontalPartStillRolls) {
 // Curl and CurlSoft: one roll per transition from a list
 
 struct ListCurl {
-  const char* name;
-  TransitionRoutine routine;
+  int index;  // the table row that runs it
   const CurlMotion* rolls;
   int count;
   bool soft;
+  TransitionRoutine Routine() const { return TransitionTable()[index].routine; }
 };
 
-void PrintTo(const ListCurl& curl, std::ostream* os) { *os << curl.name; }
+void PrintTo(const ListCurl& curl, std::ostream* os) { *os << TransitionTable()[curl.index].name; }
 
 class CurlList : public ::testing::TestWithParam<ListCurl> {};
 
-// The list position is shared by the whole process and other tests move it too, so the test
-// finds the one position from which the list's rolls, taken in turn, explain every frame.
+// A fresh state slot starts at the head of the list: the test finds the one position from which
+// the list's rolls, taken in turn, explain every frame, and that must be the first.
 TEST_P(CurlList, TakesItsRollsInTurnAndWrapsRound) {
+  EffectState state;
   const ListCurl& curl = GetParam();
+  const TransitionRoutine routine = curl.Routine();
   const int runs = curl.count + 2;  // every start position crosses the wrap
   const CurlRect all{0, 0, 480, 360};
   TransitionRun run(480, 360);
   std::vector<std::vector<std::uint8_t>> frames;
   for (int i = 0; i < runs; ++i) {
     EffectParams params = run.Params(50, 100);
-    curl.routine(kEffectBegin, params);
-    curl.routine(kEffectStep, params);
-    curl.routine(kEffectStep, params);  // steps do not move the list on
-    curl.routine(kEffectEnd, params);
+    routine(kEffectBegin, params, state);
+    routine(kEffectStep, params, state);
+    routine(kEffectStep, params, state);  // steps do not move the list on
+    routine(kEffectEnd, params, state);
     frames.push_back(run.out.bytes);
   }
 
@@ -250,43 +254,47 @@ TEST_P(CurlList, TakesItsRollsInTurnAndWrapsRound) {
     if (fits) starts.push_back(k);
   }
   ASSERT_EQ(starts.size(), 1u) << "no single list position explains the frames";
+  EXPECT_EQ(starts[0], 0) << "a fresh slot did not start at the head of the list";
 }
 
 TEST_P(CurlList, EveryRollStartsOnAAndEndsOnB) {
+  EffectState state;
   const ListCurl& curl = GetParam();
+  const TransitionRoutine routine = curl.Routine();
   TransitionRun run(203, 151);
   for (int i = 0; i < curl.count; ++i) {
     EffectParams params = run.Params(0, 30);
-    curl.routine(kEffectBegin, params);
-    curl.routine(kEffectStep, params);
+    routine(kEffectBegin, params, state);
+    routine(kEffectStep, params, state);
     EXPECT_EQ(run.out.bytes, run.from.bytes) << "run " << i;
     params = run.Params(30, 30);
-    curl.routine(kEffectStep, params);
+    routine(kEffectStep, params, state);
     EXPECT_EQ(run.out.bytes, run.to.bytes) << "run " << i;
-    curl.routine(kEffectEnd, params);
+    routine(kEffectEnd, params, state);
   }
 }
 
-std::string ListName(const ::testing::TestParamInfo<ListCurl>& param) { return param.param.name; }
+std::string ListName(const ::testing::TestParamInfo<ListCurl>& param) {
+  return lumafolio::testing::TransitionTestName(param.param.index);
+}
 
 INSTANTIATE_TEST_SUITE_P(Families, CurlList,
-                         ::testing::Values(ListCurl{"Curl", Curl, kHardRolls, 13, false},
-                                           ListCurl{"CurlSoft", CurlSoft, kSoftRolls, 14, true}),
+                         ::testing::Values(ListCurl{25, kHardRolls, 13, false},
+                                           ListCurl{27, kSoftRolls, 14, true}),
                          ListName);
 
 // ---------------------------------------------------------------------------------------------
 // CurlQuad and CurlSoftQuad: four rolls, one per quarter
 
 struct QuadCurl {
-  const char* name;
-  TransitionRoutine routine;
-  int dx;  // of the top right quarter; the others mirror it towards their own corners
+  int index;  // the table row that runs it
+  int dx;     // of the top right quarter; the others mirror it towards their own corners
   int dy;
   int radius;
   bool soft;
 };
 
-void PrintTo(const QuadCurl& quad, std::ostream* os) { *os << quad.name; }
+void PrintTo(const QuadCurl& quad, std::ostream* os) { *os << TransitionTable()[quad.index].name; }
 
 class CurlQuarters : public ::testing::TestWithParam<QuadCurl> {};
 
@@ -307,9 +315,9 @@ TEST_P(CurlQuarters, StartOnAAndEndOnB) {
   const QuadCurl& quad = GetParam();
   for (auto [w, h] : {std::pair{160, 120}, std::pair{203, 151}, std::pair{3, 1}}) {
     TransitionRun run(w, h);
-    RunOnce(quad.routine, run, 0, 40);
+    RunOnce(TransitionTable()[quad.index].routine, run, 0, 40);
     EXPECT_EQ(run.out.bytes, run.from.bytes) << w << "x" << h;
-    RunOnce(quad.routine, run, 40, 40);
+    RunOnce(TransitionTable()[quad.index].routine, run, 40, 40);
     EXPECT_EQ(run.out.bytes, run.to.bytes) << w << "x" << h;
   }
 }
@@ -317,7 +325,7 @@ TEST_P(CurlQuarters, StartOnAAndEndOnB) {
 TEST_P(CurlQuarters, EachQuarterRollsFromTheCentreToItsOuterCorner) {
   const QuadCurl& quad = GetParam();
   TransitionRun run(480, 360);
-  RunOnce(quad.routine, run, 50, 100);
+  RunOnce(TransitionTable()[quad.index].routine, run, 50, 100);
   for (const auto& [rect, motion] : Quarters(quad, 480, 360)) {
     ExpectRollAt(run, rect, motion, quad.soft, 0.5,
                  "quarter at " + std::to_string(rect.left) + "," + std::to_string(rect.bottom));
@@ -335,7 +343,7 @@ TEST_P(CurlQuarters, EachQuarterUsesOnlyItsOwnPixels) {
   const int h = 151;
   for (int step : {7, 13, 20}) {
     TransitionRun plain(w, h);
-    RunOnce(quad.routine, plain, step, 30);
+    RunOnce(TransitionTable()[quad.index].routine, plain, step, 30);
     for (const auto& [rect, motion] : Quarters(quad, w, h)) {
       TransitionRun changed(w, h);
       for (int row = 0; row < h; ++row) {
@@ -347,7 +355,7 @@ TEST_P(CurlQuarters, EachQuarterUsesOnlyItsOwnPixels) {
           }
         }
       }
-      RunOnce(quad.routine, changed, step, 30);
+      RunOnce(TransitionTable()[quad.index].routine, changed, step, 30);
       for (int row = rect.bottom; row < rect.top; ++row) {
         ASSERT_EQ(std::memcmp(changed.out.Pixel(rect.left, row), plain.out.Pixel(rect.left, row),
                               static_cast<std::size_t>(rect.right - rect.left) * 3),
@@ -359,11 +367,13 @@ TEST_P(CurlQuarters, EachQuarterUsesOnlyItsOwnPixels) {
   }
 }
 
-std::string QuadName(const ::testing::TestParamInfo<QuadCurl>& param) { return param.param.name; }
+std::string QuadName(const ::testing::TestParamInfo<QuadCurl>& param) {
+  return lumafolio::testing::TransitionTestName(param.param.index);
+}
 
 INSTANTIATE_TEST_SUITE_P(Families, CurlQuarters,
-                         ::testing::Values(QuadCurl{"CurlQuad", CurlQuad, 4, 3, 100, false},
-                                           QuadCurl{"CurlSoftQuad", CurlSoftQuad, 3, 4, 30, true}),
+                         ::testing::Values(QuadCurl{7, 4, 3, 100, false},
+                                           QuadCurl{8, 3, 4, 30, true}),
                          QuadName);
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <ctime>
 #include <set>
 #include <vector>
 
@@ -142,6 +144,68 @@ TEST(EffectLibraryTest, RandomTransitionPicksTheLastRecordOnlyForTheLargestResul
   const auto& last = other.Transition(57);
   EXPECT_FALSE(random.routine == last.routine && random.direction == last.direction &&
                random.variant == last.variant);
+}
+
+// One library running one transition twice (begin, steps 0 to 6, end) on pictures of its own
+// size, a call at a time. The generator is reseeded before each call from the call's number, so
+// the library draws the same random numbers at its k-th call however its calls mix with another
+// library's.
+class LibraryRun {
+ public:
+  LibraryRun(int index, int width, int height) : index_(index), run_(width, height) {}
+
+  // Makes the next call; false once both runs have ended.
+  bool Next() {
+    constexpr int kLastStep = 6;
+    constexpr int kCallsPerRun = kLastStep + 3;
+    if (call_ == 2 * kCallsPerRun) return false;
+    EffectSrand(500u + static_cast<unsigned>(call_));
+    const int position = call_ % kCallsPerRun;
+    if (position == 0) {
+      EffectParams begin = run_.Params(0, 100);
+      library_.RunTransitionEffect(index_, kEffectBegin, &begin);
+    } else if (position == kCallsPerRun - 1) {
+      library_.RunTransitionEffect(index_, kEffectEnd, nullptr);
+    } else {
+      EffectParams step = run_.Params(position - 1, kLastStep);
+      library_.RunTransitionEffect(index_, kEffectStep, &step);
+      frames.push_back(run_.out.bytes);
+    }
+    ++call_;
+    return true;
+  }
+
+  std::vector<std::vector<std::uint8_t>> frames;
+
+ private:
+  int index_;
+  TransitionRun run_;
+  EffectLibrary library_;
+  int call_ = 0;
+};
+
+std::clock_t FixedClock() { return 4242; }
+
+// The player's library and a second one at another size (a video renderer's, say) run the same
+// effects with their calls interleaved: each must draw exactly what it draws alone, so neither
+// may see the other's grids, maps, pieces, panels or place in a curl list.
+TEST(EffectLibraryTest, TwoLibrariesInterleavedDrawWhatEachDrawsAlone) {
+  SetEffectClock(FixedClock);
+  for (int index = 0; index < kRandomTransitionIndex; ++index) {
+    LibraryRun playerAlone(index, 48, 36);
+    while (playerAlone.Next()) {
+    }
+    LibraryRun videoAlone(index, 40, 30);
+    while (videoAlone.Next()) {
+    }
+    LibraryRun player(index, 48, 36);
+    LibraryRun video(index, 40, 30);
+    while (player.Next()) ASSERT_TRUE(video.Next());
+    const char* name = TransitionTable()[static_cast<std::size_t>(index)].name;
+    EXPECT_TRUE(player.frames == playerAlone.frames) << name << ": the first library";
+    EXPECT_TRUE(video.frames == videoAlone.frames) << name << ": the second library";
+  }
+  SetEffectClock(nullptr);
 }
 
 // The generator is the classic 15-bit one, the same on every platform.

@@ -1,5 +1,9 @@
 #include "StagePictures.h"
 
+#include <algorithm>
+
+#include "core/effects/EffectTable.h"
+
 namespace lumafolio::testing {
 
 StagePicture::StagePicture(int w, int h)
@@ -47,6 +51,12 @@ EffectParams TransitionRun::Params(int step, int lastStep) {
   params.step = step;
   params.lastStep = lastStep;
   return params;
+}
+
+std::string TransitionTestName(int index) {
+  std::string name = TransitionTable()[static_cast<std::size_t>(index)].name;
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
 }
 
 }  // namespace lumafolio::testing

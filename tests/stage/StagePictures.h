@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/effects/EffectParams.h"
@@ -38,5 +39,9 @@ struct TransitionRun {
   StagePicture to;
   StagePicture out;
 };
+
+// The name a parameterised test over the transition table gets for row `index`: the row's name
+// as users type it, with '_' for '-' as test names need.
+std::string TransitionTestName(int index);
 
 }  // namespace lumafolio::testing

@@ -31,6 +31,8 @@ class FixedClockTest : public ::testing::Test {
  protected:
   void SetUp() override { SetEffectClock(FixedClock); }
   void TearDown() override { SetEffectClock(nullptr); }
+
+  EffectState state;  // as a library record holds it
 };
 
 bool SamePixel(const std::uint8_t* a, const std::uint8_t* b) { return std::memcmp(a, b, 3) == 0; }
@@ -125,9 +127,9 @@ TEST_F(ShatterTest, PiecesFlyByTheirRandomFactors) {
   for (const Case& c : cases) {
     TransitionRun run(c.w, c.h);
     const auto routine = c.variant == 0 ? Shatter : ShatterTiles;
-    routine(kEffectBegin, WithVariant(run.Params(0, 100), c.variant));
-    routine(kEffectStep, WithVariant(run.Params(c.step, 100), c.variant));
-    routine(kEffectEnd, EffectParams{});
+    routine(kEffectBegin, WithVariant(run.Params(0, 100), c.variant), state);
+    routine(kEffectStep, WithVariant(run.Params(c.step, 100), c.variant), state);
+    routine(kEffectEnd, EffectParams{}, state);
     EXPECT_TRUE(SamePicture(run.out, ShatterFrame(run, c.size, c.g)))
         << c.w << "x" << c.h << " variant " << c.variant << " step " << c.step;
   }
@@ -135,10 +137,10 @@ TEST_F(ShatterTest, PiecesFlyByTheirRandomFactors) {
 
 TEST_F(ShatterTest, StepWithoutBeginDrawsTheSamePieces) {
   TransitionRun run(40, 40);
-  ShatterTiles(kEffectEnd, EffectParams{});
-  ShatterTiles(kEffectStep, WithVariant(run.Params(50, 100), 4));
+  ShatterTiles(kEffectEnd, EffectParams{}, state);
+  ShatterTiles(kEffectStep, WithVariant(run.Params(50, 100), 4), state);
   EXPECT_TRUE(SamePicture(run.out, ShatterFrame(run, 4, kFlightAtStep50)));
-  ShatterTiles(kEffectEnd, EffectParams{});
+  ShatterTiles(kEffectEnd, EffectParams{}, state);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -191,13 +193,13 @@ TEST_F(ScatterTest, PiecesFollowTheirPivotsThresholdsAndTheSpreadCurve) {
   for (auto [w, h] :
        {std::pair{24, 18}, std::pair{25, 17}, std::pair{160, 120}, std::pair{41, 33}}) {
     TransitionRun run(w, h);
-    Scatter(kEffectBegin, run.Params(0, 100));
+    Scatter(kEffectBegin, run.Params(0, 100), state);
     for (const Case& c : cases) {
-      Scatter(kEffectStep, run.Params(c.step, 100));
+      Scatter(kEffectStep, run.Params(c.step, 100), state);
       EXPECT_TRUE(SamePicture(run.out, ScatterFrame(run, c.u, c.shown)))
           << w << "x" << h << " step " << c.step;
     }
-    Scatter(kEffectEnd, EffectParams{});
+    Scatter(kEffectEnd, EffectParams{}, state);
   }
 }
 
@@ -206,12 +208,12 @@ TEST_F(ScatterTest, PiecesFollowTheirPivotsThresholdsAndTheSpreadCurve) {
 TEST_F(ScatterTest, OnePixelSidesKeepThePiecesOnTheirAxis) {
   for (auto [w, h] : {std::pair{1, 7}, std::pair{7, 1}, std::pair{1, 1}}) {
     TransitionRun run(w, h);
-    Scatter(kEffectBegin, run.Params(0, 10));
-    Scatter(kEffectStep, run.Params(5, 10));
+    Scatter(kEffectBegin, run.Params(0, 10), state);
+    Scatter(kEffectStep, run.Params(5, 10), state);
     EXPECT_TRUE(SamePicture(run.out, ScatterFrame(run, 808, 128))) << w << "x" << h;
-    Scatter(kEffectStep, run.Params(10, 10));
+    Scatter(kEffectStep, run.Params(10, 10), state);
     EXPECT_TRUE(SamePicture(run.out, run.to)) << w << "x" << h;
-    Scatter(kEffectEnd, EffectParams{});
+    Scatter(kEffectEnd, EffectParams{}, state);
   }
 }
 
@@ -226,8 +228,9 @@ std::pair<int, int> NextJitter(int size) {
 }
 
 TEST(ImplodeTest, StartsOnAWhileBelowOnePercent) {
+  EffectState state;
   TransitionRun run(40, 30);
-  Implode(kEffectStep, WithVariant(run.Params(9, 1000), 4));
+  Implode(kEffectStep, WithVariant(run.Params(9, 1000), 4), state);
   EXPECT_TRUE(SamePicture(run.out, run.from));
 }
 
@@ -235,19 +238,20 @@ TEST(ImplodeTest, StartsOnAWhileBelowOnePercent) {
 // corner pushed below 0 is put back at 0, one pushed right or up is cut at the edge. Swap draws
 // on black A's tile, then B's with its own jitter on top.
 TEST(JitterTest, SingleTileMovesByItsJitterAndClampsAtZero) {
+  EffectState state;
   for (unsigned seed = 1; seed <= 24; ++seed) {
     TransitionRun run(4, 4);
     EffectSrand(seed);
     const auto [ax, ay] = NextJitter(4);
     const auto [bx, by] = NextJitter(4);
     EffectSrand(seed);
-    Implode(kEffectStep, WithVariant(run.Params(50, 100), 4));
+    Implode(kEffectStep, WithVariant(run.Params(50, 100), 4), state);
     StagePicture want = run.to;
     PutBlock(want, run.from, 0, 0, std::max(0, ax), std::max(0, ay), 4, 4);
     EXPECT_TRUE(SamePicture(run.out, want)) << "implode, seed " << seed;
 
     EffectSrand(seed);
-    Swap(kEffectStep, WithVariant(run.Params(50, 100), 4));
+    Swap(kEffectStep, WithVariant(run.Params(50, 100), 4), state);
     want = StagePicture(4, 4);
     PutBlock(want, run.from, 0, 0, std::max(0, ax), std::max(0, ay), 4, 4);
     PutBlock(want, run.to, 0, 0, std::max(0, bx), std::max(0, by), 4, 4);
@@ -271,6 +275,7 @@ std::vector<int> BoxOfA(const StagePicture& out) {
 // The tiles' offsets from the centre shrink by (100 - q) / 100, give or take a tile of jitter;
 // at 100 percent they all sit on the centre.
 TEST(ImplodeTest, TilesGatherTowardTheCentre) {
+  EffectState state;
   struct Case {
     int q, low, high;  // A's box has its sides in low..low + 7 and high - 7..high
   };
@@ -278,7 +283,7 @@ TEST(ImplodeTest, TilesGatherTowardTheCentre) {
   for (const Case& c : {Case{50, 95, 303}, Case{100, 194, 204}}) {
     TransitionRun run(400, 400);
     EffectSrand(5);
-    Implode(kEffectStep, WithVariant(run.Params(c.q, 100), 4));
+    Implode(kEffectStep, WithVariant(run.Params(c.q, 100), 4), state);
     const std::vector<int> box = BoxOfA(run.out);
     for (int side = 0; side < 2; ++side) {
       EXPECT_TRUE(box[side] >= c.low && box[side] <= c.low + 7) << "q " << c.q;
@@ -288,6 +293,7 @@ TEST(ImplodeTest, TilesGatherTowardTheCentre) {
 }
 
 TEST(SwapTest, OldTilesLeaveBeforeNinetyNewOnesComeAfterTen) {
+  EffectState state;
   struct Case {
     int q;
     bool a, b;
@@ -298,7 +304,7 @@ TEST(SwapTest, OldTilesLeaveBeforeNinetyNewOnesComeAfterTen) {
                         {90, true, true}, {91, false, true}, {95, false, true}};
   for (const Case& c : cases) {
     TransitionRun run(40, 40);
-    Swap(kEffectStep, WithVariant(run.Params(c.q, 100), 4));
+    Swap(kEffectStep, WithVariant(run.Params(c.q, 100), 4), state);
     int fromA = 0;
     int fromB = 0;
     for (int row = 0; row < 40; ++row) {
@@ -393,7 +399,8 @@ TEST(RollTest, GoesThroughItsThreePhases) {
   for (bool vertical : {false, true}) {
     for (const Case& c : cases) {
       TransitionRun run(vertical ? 30 : 40, vertical ? 40 : 30);
-      (vertical ? RollVertical : RollHorizontal)(kEffectStep, run.Params(c.q, 100));
+      EffectState state;
+      (vertical ? RollVertical : RollHorizontal)(kEffectStep, run.Params(c.q, 100), state);
       for (int j = 0; j < 40; ++j) {
         const Want want = c.strip(j);
         EXPECT_TRUE(StripIs(run, vertical, j, want.fromB, Loss(want.x, 40, 30)))
@@ -412,7 +419,8 @@ TEST(RollTest, LongSidesDoNotOverflowTheShortening) {
   const int seam = length - 1000;
   for (bool vertical : {false, true}) {
     TransitionRun run(vertical ? 2 : length, vertical ? length : 2);
-    (vertical ? RollVertical : RollHorizontal)(kEffectStep, run.Params(34, 100));
+    EffectState state;
+    (vertical ? RollVertical : RollHorizontal)(kEffectStep, run.Params(34, 100), state);
     for (int j : {0, seam - 1, seam, seam + 1, length - 1}) {
       for (int i = 0; i < 2; ++i) {
         const int x = vertical ? i : j;

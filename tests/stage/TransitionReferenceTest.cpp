@@ -80,12 +80,12 @@ TEST_P(TransitionReference, MatchesItsReferenceFrames) {
   ADD_FAILURE() << "frames differ from " << reference << "; this run drew " << written;
 }
 
-std::string IndexName(const ::testing::TestParamInfo<int>& param) {
-  return "index" + std::to_string(param.param);
+std::string RowName(const ::testing::TestParamInfo<int>& param) {
+  return testing::TransitionTestName(param.param);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TransitionReference, ::testing::Range(0, kRandomTransitionIndex),
-                         IndexName);
+                         RowName);
 
 }  // namespace
 }  // namespace lumafolio

@@ -287,6 +287,21 @@ TEST(EffectNames, NamesAndIndexesMatchOneToOne) {
   EXPECT_EQ(CaptionEffectFromName("random"), kRandomCaptionEffect);
   EXPECT_EQ(CaptionEffectFromName("sweep-up"), 0);  // rising from the bottom edge
   EXPECT_EQ(TransitionFromName("fade "), std::nullopt);
+
+  // The transition command's help lists every transition on a line of its own: name, index and
+  // what it does.
+  std::istringstream listing(TransitionListing());
+  int lines = 0;
+  for (std::string line; std::getline(listing, line); ++lines) {
+    std::istringstream words(line);
+    std::string name;
+    int index = -1;
+    std::string firstWord;
+    words >> name >> index >> firstWord;
+    EXPECT_EQ(TransitionFromName(name), index) << line;
+    EXPECT_FALSE(firstWord.empty()) << "no summary: " << line;
+  }
+  EXPECT_EQ(lines, kTransitionCount);
 }
 
 TEST(Cp1252, ConvertsBothWaysAndRefusesWhatItLacks) {

@@ -7,6 +7,7 @@
 
 #include "tools/filmtool/BuildCommand.h"
 #include "tools/filmtool/DecodeCommand.h"
+#include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/ExtractCommand.h"
 #include "tools/filmtool/InspectCommand.h"
 #include "tools/filmtool/TransitionCommand.h"
@@ -86,6 +87,7 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   transitionCommand->add_option("--sheet", transition.sheet, "One PNG with all frames, shrunk");
   transitionCommand->add_option("--seed", transition.seed,
                                 "Seed of the random effects (the same seed draws the same frames)");
+  transitionCommand->footer("Transitions:\n" + TransitionListing());
 
   try {
     app.parse(argc, argv);

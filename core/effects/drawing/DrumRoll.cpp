@@ -205,17 +205,20 @@ void ClearUncovered(const StageView& view, const std::vector<ColumnRun>& runs) {
 }
 
 // Working tables, kept between steps to spare their allocations.
-std::vector<int> columnLosses;
-std::vector<ColumnRun> columnRuns;
+struct DrumTables {
+  std::vector<int> columnLosses;
+  std::vector<ColumnRun> columnRuns;
+};
 
 // Each output column keeps a centred stretch of its source column, so the picture is drawn run
 // by run down the columns, each run's sampler stepping in registers from line to line; only
 // the black the runs leave is cleared, so every pixel is written once.
-void DrawColumns(const StageView& view, int travel) {
+void DrawColumns(DrumTables& tables, const StageView& view, int travel) {
   const int width = view.width;
   const int height = view.height;
+  std::vector<int>& columnLosses = tables.columnLosses;
   FillShortenings(columnLosses, width, height);
-  std::vector<ColumnRun>& runs = columnRuns;
+  std::vector<ColumnRun>& runs = tables.columnRuns;
   runs.clear();
   int j = 0;
   while (j < width) {
@@ -289,7 +292,7 @@ void DrawLines(const StageView& view, int travel) {
 
 }  // namespace
 
-void DrawDrumRoll(const EffectParams& params, bool vertical) {
+void DrawDrumRoll(const EffectParams& params, bool vertical, EffectState& state) {
   const StageView view(params);
   const int q = Percent(params);
   if (q <= 0) {
@@ -305,7 +308,7 @@ void DrawDrumRoll(const EffectParams& params, bool vertical) {
   if (vertical) {
     DrawLines(view, travel);
   } else {
-    DrawColumns(view, travel);
+    DrawColumns(state.Get<DrumTables>(), view, travel);
   }
 }
 

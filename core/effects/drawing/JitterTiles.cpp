@@ -85,17 +85,20 @@ void DrawTiles(const StageView& view, const std::uint8_t* source, int size,
 }
 
 // The draws of one row of tiles, kept from step to step.
-std::vector<int> jitterDraws;
+struct JitterDraws {
+  std::vector<int> draws;
+};
 
 }  // namespace
 
 void DrawJitteredTiles(const StageView& view, const std::uint8_t* source, int size, int numerator,
-                       int denominator, Backdrop backdrop) {
+                       int denominator, EffectState& state, Backdrop backdrop) {
   const std::vector<int> cornersX = ScaledCorners(view.width, size, numerator, denominator);
   const std::vector<int> cornersY = ScaledCorners(view.height, size, numerator, denominator);
   BackdropRows backdropRows(view, backdrop);
   WithSquareSize(size, [&]<int kSize>() {
-    DrawTiles<kSize>(view, source, size, cornersX, cornersY, jitterDraws, backdropRows);
+    DrawTiles<kSize>(view, source, size, cornersX, cornersY, state.Get<JitterDraws>().draws,
+                     backdropRows);
   });
   backdropRows.FillBelow(view.height);
 }

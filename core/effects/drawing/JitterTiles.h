@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/effects/EffectState.h"
 #include "core/effects/drawing/StageView.h"
 
 namespace lumafolio::transitions {
@@ -16,9 +17,9 @@ namespace lumafolio::transitions {
 // `backdrop` is what the output shows under the tiles: kKeep draws over whatever it holds;
 // kBlack and kNewPicture first fill it with black or with the view's `to` picture, a band of
 // rows at a time just ahead of the tiles that land there, so that the tiles find those rows
-// still in the cache.
+// still in the cache. `state` keeps the jitter's buffer between steps.
 enum class Backdrop { kKeep, kBlack, kNewPicture };
 void DrawJitteredTiles(const StageView& view, const std::uint8_t* source, int size, int numerator,
-                       int denominator, Backdrop backdrop = Backdrop::kKeep);
+                       int denominator, EffectState& state, Backdrop backdrop = Backdrop::kKeep);
 
 }  // namespace lumafolio::transitions

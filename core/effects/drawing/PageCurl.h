@@ -54,7 +54,8 @@ double CurlSlope(int dx, int dy);
 // (soft roll, whose whole cylinder is seen).
 void BuildCurlProfile(double a, double radius, bool soft, CurlProfile* profile);
 
-// One roll engine; each family owns one, so that one family's end never frees another's state.
+// One roll engine; every record running a curl keeps its own in its state slot, so that one
+// record's end never frees another's state.
 class PageCurl {
  public:
   // Builds the 768-entry clamping table: index 256 + c + offset gives clamp(c + offset, 0, 255).
@@ -96,8 +97,8 @@ class PageCurl {
 };
 
 // A whole-picture roll that takes its direction and radius from a list, one entry per
-// transition. The position lives as long as the program and moves on at every end, so
-// consecutive curls differ.
+// transition. The position lives as long as the object (the library's state slot, so the
+// library's lifetime) and moves on at every end, so consecutive curls differ.
 class ListedCurl {
  public:
   ListedCurl(std::span<const CurlMotion> motions, bool soft) : motions_(motions), soft_(soft) {}

@@ -80,13 +80,13 @@ void DrawStrips(const EffectParams& params, StripMotion motion, double covered) 
   const StageView view(params);
   const int count = std::max(1, params.variant);
   switch (params.direction) {
-    case 4:
+    case kEdgeRight:
       DrawHorizontalBands(view, motion, count, true, Amount(covered, view.width));
       break;
-    case 64:
+    case kEdgeLeft:
       DrawHorizontalBands(view, motion, count, false, Amount(covered, view.width));
       break;
-    case 16:
+    case kEdgeBottom:
       DrawVerticalStrips(view, motion, count, false, Amount(covered, view.height));
       break;
     default:

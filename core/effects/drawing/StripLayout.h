@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/effects/EffectEdges.h"
 #include "core/effects/EffectParams.h"
 
 namespace lumafolio::transitions {
@@ -11,11 +12,11 @@ struct StripMotion {
   bool toMoves;    // B shows its leading edge at the front instead of its own lines in place
 };
 
-// Draws one step of the strip transitions. Directions 1 and 16 cut the picture into `variant`
-// vertical strips of W / variant columns from the left, in which B takes over ⌊covered × H⌋
-// lines; directions 4 and 64 cut it into `variant` horizontal bands of H / variant lines from the
-// bottom (the last band keeps the remaining lines), in which B takes over ⌊covered × W⌋ columns.
-// Neighbouring strips run the opposite way. `covered` runs from 0 to 1.
+// Draws one step of the strip transitions. Directions top and bottom cut the picture into
+// `variant` vertical strips of W / variant columns from the left, in which B takes over
+// ⌊covered × H⌋ lines; directions right and left cut it into `variant` horizontal bands of H /
+// variant lines from the bottom (the last band keeps the remaining lines), in which B takes over
+// ⌊covered × W⌋ columns. Neighbouring strips run the opposite way. `covered` runs from 0 to 1.
 void DrawStrips(const EffectParams& params, StripMotion motion, double covered);
 
 }  // namespace lumafolio::transitions

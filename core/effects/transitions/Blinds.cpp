@@ -49,7 +49,7 @@ void DrawVerticalBlinds(const StageView& view, int k, int toColumns, bool onLeft
 }  // namespace
 
 // Venetian blinds: in every one of k bands B takes over the same number of lines or columns.
-int Blinds(int command, const EffectParams& params) {
+int Blinds(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int q = Percent(params);
@@ -60,16 +60,16 @@ int Blinds(int command, const EffectParams& params) {
   const double p = static_cast<float>(params.step) / static_cast<float>(params.lastStep);
   const int h = view.height;
   switch (params.direction) {
-    case 16: {
+    case kEdgeBottom: {
       const int fromLines = static_cast<int>((1.0 - p) * h / k);
       DrawHorizontalBlinds(view, k, fromLines, view.from, view.to);
       break;
     }
-    case 4:
-    case 64: {
+    case kEdgeRight:
+    case kEdgeLeft: {
       const std::int64_t columns = static_cast<std::int64_t>(view.width) * q / 100;
       const int toColumns = static_cast<int>(columns / k);
-      DrawVerticalBlinds(view, k, toColumns, params.direction == 4);
+      DrawVerticalBlinds(view, k, toColumns, params.direction == kEdgeRight);
       break;
     }
     default: {

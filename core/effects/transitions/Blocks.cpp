@@ -26,8 +26,11 @@ struct CellGrid {
   int variant = 0;
 };
 
-CellGrid grid;
-std::vector<std::uint8_t> rowMask;
+// The grid, and the byte mask of one row of cells, reused from step to step.
+struct BlocksState {
+  CellGrid grid;
+  std::vector<std::uint8_t> rowMask;
+};
 
 // out = mask ? b : a, byte by byte.
 void SelectBytes(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* mask,
@@ -52,7 +55,7 @@ int FittingCellSize(int requested, int width, int height) {
   return cell;
 }
 
-void BuildGrid(int width, int height, int variant) {
+void BuildGrid(CellGrid& grid, int width, int height, int variant) {
   grid.cell = FittingCellSize(variant, width, height);
   grid.columns = width / grid.cell;
   grid.rows = height / grid.cell;
@@ -63,7 +66,7 @@ void BuildGrid(int width, int height, int variant) {
   for (auto& threshold : grid.thresholds) threshold = static_cast<std::uint8_t>(EffectRand() % 100);
 }
 
-bool GridFits(const EffectParams& params) {
+bool GridFits(const CellGrid& grid, const EffectParams& params) {
   return !grid.thresholds.empty() && grid.width == params.width && grid.height == params.height &&
          grid.variant == params.variant;
 }
@@ -71,11 +74,14 @@ bool GridFits(const EffectParams& params) {
 }  // namespace
 
 // The picture changes cell by cell in random order.
-int Blocks(int command, const EffectParams& params) {
+int Blocks(int command, const EffectParams& params, EffectState& state) {
+  BlocksState& blocks = state.Get<BlocksState>();
+  CellGrid& grid = blocks.grid;
+  std::vector<std::uint8_t>& rowMask = blocks.rowMask;
   if (command == kEffectBegin) {
     grid = CellGrid{};
     if (params.width > 0 && params.height > 0) {
-      BuildGrid(params.width, params.height, params.variant);
+      BuildGrid(grid, params.width, params.height, params.variant);
     }
     return 0;
   }
@@ -90,7 +96,7 @@ int Blocks(int command, const EffectParams& params) {
   const int q = Percent(params);
   if (DrawEndPoint(view, q)) return 0;
   // Begin may have run without a picture size, or not at all.
-  if (!GridFits(params)) BuildGrid(params.width, params.height, params.variant);
+  if (!GridFits(grid, params)) BuildGrid(grid, params.width, params.height, params.variant);
 
   // One row of cells at a time: a byte mask over the row (0xff where the cell shows B), shared
   // by the cell's lines, selects between A and B.

@@ -27,8 +27,6 @@ struct HeightMap {
   int height = 0;
 };
 
-HeightMap map;
-
 // Turns draws of the generator into jitter in [-t / 2, t - 1 - t / 2]: draw % t - t / 2. The map
 // takes about a million of them at every begin, on the way from the key press to the first
 // frame, so the modulo is done by multiplication: with m = 2^32 / t + 1, (r * m) >> 32 is the
@@ -59,7 +57,7 @@ std::int16_t ToInt16(int value) {
 // so that every square has four corners. Per square (corner at x, y) the centre and the
 // midpoints of the two edges leaving that corner are set; the squares beside it set the others.
 // The picture keeps the grid's corner of its own size.
-void BuildMap(int width, int height) {
+void BuildMap(HeightMap& map, int width, int height) {
   int side = 1;
   while (side < std::max(width, height)) side <<= 1;
   const int mask = side - 1;
@@ -106,7 +104,7 @@ void BuildMap(int width, int height) {
   }
 }
 
-bool MapFits(const EffectParams& params) {
+bool MapFits(const HeightMap& map, const EffectParams& params) {
   return !map.heights.empty() && map.width == params.width && map.height == params.height;
 }
 
@@ -211,11 +209,12 @@ class VectorFire {
 
 // B burns its way through A: a fire front climbs the height map, with an orange and yellow
 // edge, from the lowest ground to the highest.
-int Burn(int command, const EffectParams& params) {
+int Burn(int command, const EffectParams& params, EffectState& state) {
+  HeightMap& map = state.Get<HeightMap>();
   if (command == kEffectBegin) {
     EffectSrandFromClock();
     map = HeightMap{};
-    if (params.width > 0 && params.height > 0) BuildMap(params.width, params.height);
+    if (params.width > 0 && params.height > 0) BuildMap(map, params.width, params.height);
     return 0;
   }
   if (command == kEffectEnd) {
@@ -225,7 +224,7 @@ int Burn(int command, const EffectParams& params) {
   if (command != kEffectStep) return 0;
 
   // Begin may have run without a picture size, or not at all.
-  if (!MapFits(params)) BuildMap(params.width, params.height);
+  if (!MapFits(map, params)) BuildMap(map, params.width, params.height);
   const StageView view(params);
   const double p = Progress(params);
   const int a = map.lowest + static_cast<int>(p * (map.highest - map.lowest + 30));

@@ -9,7 +9,7 @@ namespace lumafolio::transitions {
 // A hand sweeping clockwise from twelve o'clock uncovers the new picture. The swept sector is
 // drawn quarter by quarter: every whole quarter already passed, then the part of the current
 // quarter up to the hand, each a wedge of at most 90 degrees that meets a row in one span.
-int Clock(int command, const EffectParams& params) {
+int Clock(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int degrees =

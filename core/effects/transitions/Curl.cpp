@@ -10,11 +10,11 @@ constexpr CurlMotion kMotions[] = {
     {2, 1, 50},  {-4, 3, 175}, {5, -3, 200}, {-2, 1, 50}, {1, 1, 75},   {2, -1, 100}, {-3, 1, 175},
     {7, -1, 75}, {3, 1, 125},  {-5, 1, 75},  {2, 1, 100}, {-2, 1, 100}, {10, 1, 200},
 };
-ListedCurl curl(kMotions, false);
-
 }  // namespace
 
 // The whole picture is rolled up from one corner, a different roll each time.
-int Curl(int command, const EffectParams& params) { return curl.Run(command, params); }
+int Curl(int command, const EffectParams& params, EffectState& state) {
+  return state.Get<ListedCurl>(kMotions, false).Run(command, params);
+}
 
 }  // namespace lumafolio::transitions

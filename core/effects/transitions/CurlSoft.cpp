@@ -10,11 +10,11 @@ constexpr CurlMotion kMotions[] = {
     {2, 1, 30},  {-4, -3, 40}, {1, 3, 20}, {2, -1, 50}, {3, 5, 25},  {-7, -1, 30}, {1, 1, 40},
     {7, -1, 30}, {3, 1, 60},   {1, 1, 20}, {3, 5, 40},  {7, -1, 30}, {2, 6, 35},   {10, 1, 25},
 };
-ListedCurl curl(kMotions, true);
-
 }  // namespace
 
 // The whole picture is rolled up on a shaded cylinder, a different roll each time.
-int CurlSoft(int command, const EffectParams& params) { return curl.Run(command, params); }
+int CurlSoft(int command, const EffectParams& params, EffectState& state) {
+  return state.Get<ListedCurl>(kMotions, true).Run(command, params);
+}
 
 }  // namespace lumafolio::transitions

@@ -3,15 +3,11 @@
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
-namespace {
-
-PageCurl curl;
-
-}  // namespace
 
 // The four quarters of the picture are rolled up at once on shaded cylinders, each from the
 // centre towards its own outer corner.
-int CurlSoftQuad(int command, const EffectParams& params) {
+int CurlSoftQuad(int command, const EffectParams& params, EffectState& state) {
+  PageCurl& curl = state.Get<PageCurl>();
   if (command == kEffectBegin) {
     curl.Begin();
   } else if (command == kEffectEnd) {

@@ -4,7 +4,7 @@
 namespace lumafolio::transitions {
 
 // A for the first half of the steps, B from the middle step on.
-int Cut(int command, const EffectParams& params) {
+int Cut(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   if (params.step < params.lastStep / 2) {

@@ -9,13 +9,11 @@ namespace lumafolio::transitions {
 
 namespace {
 
-// The doors' columns, rebuilt every step.
-panels::ColumnPanel doors;
-
 // Sets output column x, `i` columns in from its hinge on a door `doorWidth` columns wide: its
 // height falls linearly towards the free edge, which has turned furthest away, and it is
 // centred.
-void SetDoorColumn(int x, int i, int doorWidth, std::int64_t lift, int sourceColumn, int height) {
+void SetDoorColumn(panels::ColumnPanel& doors, int x, int i, int doorWidth, std::int64_t lift,
+                   int sourceColumn, int height) {
   const int columnHeight = height - static_cast<int>(2 * lift * i / doorWidth);
   const int top = (height - columnHeight) / 2;
   doors.SetColumn(x, top, top + columnHeight, sourceColumn);
@@ -26,7 +24,9 @@ void SetDoorColumn(int x, int i, int doorWidth, std::int64_t lift, int sourceCol
 // The old picture opens as a pair of doors hinged at the left and right edges. The opening in
 // the middle shows the new picture; each door shows its half of the old one squeezed into the
 // door's width, its columns growing shorter towards the free edge.
-int Doors(int command, const EffectParams& params) {
+int Doors(int command, const EffectParams& params, EffectState& state) {
+  // The doors' columns, rebuilt every step.
+  panels::ColumnPanel& doors = state.Get<panels::ColumnPanel>();
   if (command == kEffectEnd) {
     doors.Release();
     return 0;
@@ -50,13 +50,13 @@ int Doors(int command, const EffectParams& params) {
     // Column i shows the left half's column at the same fraction of the half.
     const int source = static_cast<int>((2 * static_cast<std::int64_t>(i) + 1) * leftHalf /
                                         (2 * static_cast<std::int64_t>(left)));
-    SetDoorColumn(i, i, left, lift, source, h);
+    SetDoorColumn(doors, i, i, left, lift, source, h);
   }
   for (int i = 0; i < right; ++i) {
     const int source = w - 1 -
                        static_cast<int>((2 * static_cast<std::int64_t>(i) + 1) * rightHalf /
                                         (2 * static_cast<std::int64_t>(right)));
-    SetDoorColumn(w - 1 - i, i, right, lift, source, h);
+    SetDoorColumn(doors, w - 1 - i, i, right, lift, source, h);
   }
 
   // Lines are drawn in pairs, which share the doors' arithmetic per column; each line's runs

@@ -22,7 +22,7 @@ constexpr int kMaxTongues = 4;
 // rounded tongues of radius W / 4 that reach up to the front. Every two percent the tongues
 // shift sideways by a third of their spacing (three patterns in turn, by q mod 6), so the front
 // seems to ripple as it climbs.
-int Drip(int command, const EffectParams& params) {
+int Drip(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int q = Percent(params);

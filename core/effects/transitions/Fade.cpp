@@ -47,7 +47,7 @@ void BlendBytes(const std::uint8_t* from, const std::uint8_t* to, std::uint8_t* 
 }  // namespace
 
 // Cross-fade: every byte moves from A to B in 256 steps of weight.
-int Fade(int command, const EffectParams& params) {
+int Fade(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int weight =

@@ -8,7 +8,7 @@ namespace lumafolio::transitions {
 
 // The new picture opens as n fan blades at once. Blade k starts at k * 360 / n degrees
 // counter-clockwise from three o'clock and widens counter-clockwise with the progress.
-int Fan(int command, const EffectParams& params) {
+int Fan(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int percent = Percent(params);

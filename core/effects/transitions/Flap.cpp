@@ -40,7 +40,7 @@ int FlapDegrees(int percent) {
 // covers the top U lines of the frame, U being the projected length of the flap seen from 2.5
 // picture widths away; the flap narrows in perspective from the hinge to its free edge, and its
 // lines are sampled so that equal lengths on the flap shrink as they recede.
-int Flap(int command, const EffectParams& params) {
+int Flap(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int q = Percent(params);

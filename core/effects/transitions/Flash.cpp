@@ -22,9 +22,7 @@ struct GreyNegative {
   int height = 0;
 };
 
-GreyNegative negative;
-
-void BuildNegative(const StageView& view) {
+void BuildNegative(GreyNegative& negative, const StageView& view) {
   negative.bytes.assign(view.PictureBytes(), 0);
   negative.source = view.from;
   negative.width = view.width;
@@ -39,7 +37,7 @@ void BuildNegative(const StageView& view) {
   }
 }
 
-bool NegativeFits(const StageView& view) {
+bool NegativeFits(const GreyNegative& negative, const StageView& view) {
   return !negative.bytes.empty() && negative.source == view.from && negative.width == view.width &&
          negative.height == view.height;
 }
@@ -114,11 +112,12 @@ void Brighten(const std::uint8_t* grey, std::uint8_t* out, std::size_t count, in
 
 // A turns into its grey negative (to p = 0.4), the negative brightens to white (to 0.8), and B
 // emerges from the white.
-int Flash(int command, const EffectParams& params) {
+int Flash(int command, const EffectParams& params, EffectState& state) {
+  GreyNegative& negative = state.Get<GreyNegative>();
   const StageView view(params);
   if (command == kEffectBegin) {
     negative = GreyNegative{};
-    if (view.from != nullptr && view.width > 0 && view.height > 0) BuildNegative(view);
+    if (view.from != nullptr && view.width > 0 && view.height > 0) BuildNegative(negative, view);
     return 0;
   }
   if (command == kEffectEnd) {
@@ -135,7 +134,7 @@ int Flash(int command, const EffectParams& params) {
     return 0;
   }
   // Begin may have run without pictures, or not at all.
-  if (!NegativeFits(view)) BuildNegative(view);
+  if (!NegativeFits(negative, view)) BuildNegative(negative, view);
   const std::uint8_t* grey = negative.bytes.data();
   if (p <= 0.4) {
     const int e = static_cast<int>(p * 2560);

@@ -12,7 +12,7 @@ namespace lumafolio::transitions {
 // edge, then the new one opens from it. The card's top and bottom edges lie further away than
 // its axis, so its lines grow narrower towards them (viewing distance two and a half picture
 // widths).
-int FlipHorizontal(int command, const EffectParams& params) {
+int FlipHorizontal(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const double p = Progress(params);

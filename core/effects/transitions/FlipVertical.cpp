@@ -8,17 +8,12 @@
 
 namespace lumafolio::transitions {
 
-namespace {
-
-// The card's columns, rebuilt every step.
-panels::ColumnPanel card;
-
-}  // namespace
-
 // A card turning about the vertical centre line on black: the old picture narrows to an edge,
 // then the new one opens from it. The card's outer edges lie further away than its axis, so its
 // columns grow shorter towards them (viewing distance five picture widths).
-int FlipVertical(int command, const EffectParams& params) {
+int FlipVertical(int command, const EffectParams& params, EffectState& state) {
+  // The card's columns, rebuilt every step.
+  panels::ColumnPanel& card = state.Get<panels::ColumnPanel>();
   if (command == kEffectEnd) {
     card.Release();
     return 0;

@@ -24,7 +24,7 @@ constexpr Brighten kBrighten;
 // from the top) as n runs from 0 to W + H. Before the fold line the new picture shows; the
 // folded-back triangle lies mirrored over the old picture just past the line, lighter, as the
 // back of the paper.
-int Fold(int command, const EffectParams& params) {
+int Fold(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int w = view.width;

@@ -7,7 +7,7 @@ namespace lumafolio::transitions {
 
 // The old picture, cut into shaking tiles of `variant` pixels, shrinks toward the centre over
 // the new one.
-int Implode(int command, const EffectParams& params) {
+int Implode(int command, const EffectParams& params, EffectState& state) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int q = Percent(params);
@@ -16,7 +16,7 @@ int Implode(int command, const EffectParams& params) {
     return 0;
   }
   const int size = TileSizeFor(params.variant, view.width, view.height);
-  DrawJitteredTiles(view, view.from, size, 100 - q, 100, Backdrop::kNewPicture);
+  DrawJitteredTiles(view, view.from, size, 100 - q, 100, state, Backdrop::kNewPicture);
   return 0;
 }
 

@@ -5,7 +5,7 @@
 namespace lumafolio::transitions {
 
 // B pushes A out of each strip at an even pace: both pictures move, unscaled.
-int Push(int command, const EffectParams& params) {
+int Push(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   DrawStrips(params, StripMotion{.fromMoves = true, .toMoves = true}, Progress(params));
   return 0;

@@ -4,8 +4,8 @@
 namespace lumafolio::transitions {
 
 // The old picture turns away over a drum from its right edge and the new one turns in after it.
-int RollHorizontal(int command, const EffectParams& params) {
-  if (command == kEffectStep) DrawDrumRoll(params, false);
+int RollHorizontal(int command, const EffectParams& params, EffectState& state) {
+  if (command == kEffectStep) DrawDrumRoll(params, false, state);
   return 0;
 }
 

@@ -4,8 +4,8 @@
 namespace lumafolio::transitions {
 
 // The drum roll turning over the top edge.
-int RollVertical(int command, const EffectParams& params) {
-  if (command == kEffectStep) DrawDrumRoll(params, true);
+int RollVertical(int command, const EffectParams& params, EffectState& state) {
+  if (command == kEffectStep) DrawDrumRoll(params, true, state);
   return 0;
 }
 

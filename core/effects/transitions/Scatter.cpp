@@ -42,8 +42,6 @@ constexpr int kNarrowLimit = 32767;
 
 bool Narrow(int width, int height) { return width <= kNarrowLimit && height <= kNarrowLimit; }
 
-ScatterState state;
-
 // A piece's offset along one axis of `size` pixels, for the piece starting at `position`. A
 // random pivot near the middle is drawn; the piece flies toward it and past it, at most as far
 // as the pivot lies from the opposite edge, so it never leaves the picture entirely. Ranges that
@@ -57,37 +55,37 @@ std::int32_t AxisOffset(int position, int size) {
   return 0;
 }
 
-void Build(int width, int height) {
-  state.width = width;
-  state.height = height;
+void Build(ScatterState& pieces, int width, int height) {
+  pieces.width = width;
+  pieces.height = height;
   const int columns = (width + 1) / 2;
   const int rows = (height + 1) / 2;
   const std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
   const bool narrow = Narrow(width, height);
-  state.thresholds.resize(count);
-  state.dx16.resize(narrow ? count : 0);
-  state.dy16.resize(narrow ? count : 0);
-  state.dx32.resize(narrow ? 0 : count);
-  state.dy32.resize(narrow ? 0 : count);
+  pieces.thresholds.resize(count);
+  pieces.dx16.resize(narrow ? count : 0);
+  pieces.dy16.resize(narrow ? count : 0);
+  pieces.dx32.resize(narrow ? 0 : count);
+  pieces.dy32.resize(narrow ? 0 : count);
   EffectSrandFromClock();
   std::size_t i = 0;
   for (int pieceRow = 0; pieceRow < rows; ++pieceRow) {
     for (int pieceColumn = 0; pieceColumn < columns; ++pieceColumn, ++i) {
-      state.thresholds[i] = static_cast<std::uint8_t>(EffectRand() % 255 + 1);
+      pieces.thresholds[i] = static_cast<std::uint8_t>(EffectRand() % 255 + 1);
       const std::int32_t dx = AxisOffset(pieceColumn * 2, width);
       const std::int32_t dy = AxisOffset(pieceRow * 2, height);
       if (narrow) {
-        state.dx16[i] = static_cast<std::int16_t>(dx);
-        state.dy16[i] = static_cast<std::int16_t>(dy);
+        pieces.dx16[i] = static_cast<std::int16_t>(dx);
+        pieces.dy16[i] = static_cast<std::int16_t>(dy);
       } else {
-        state.dx32[i] = dx;
-        state.dy32[i] = dy;
+        pieces.dx32[i] = dx;
+        pieces.dy32[i] = dy;
       }
     }
   }
 }
 
-void Free() { state = ScatterState{}; }
+void Free(ScatterState& pieces) { pieces = ScatterState{}; }
 
 // How far the pieces are out, 0 at both ends and about 808 / 1024 of their offsets in the
 // middle: the curve g of p lingers around the middle, so the pieces hang apart for a while.
@@ -187,14 +185,15 @@ int PlacesOfRowSse(const StageView& view, int u, int y, const std::int16_t* dx,
 [[maybe_unused]] bool SseFits(int width, int height) { return width <= 10000 && height <= 16000; }
 
 template <typename Offset>
-void DrawPieces(const StageView& view, int u, int shown, const Offset* allDx, const Offset* allDy) {
+void DrawPieces(ScatterState& pieces, const StageView& view, int u, int shown, const Offset* allDx,
+                const Offset* allDy) {
   const std::size_t stride = view.stride;
   const std::uint8_t* const from = view.from;
   std::uint8_t* const out = view.out;
   const int columns = (view.width + 1) / 2;
   const int rows = (view.height + 1) / 2;
-  state.places.resize(static_cast<std::size_t>(columns));
-  std::int32_t* const places = state.places.data();
+  pieces.places.resize(static_cast<std::size_t>(columns));
+  std::int32_t* const places = pieces.places.data();
   // The piece shows B or A as its threshold says, chosen without a branch (random from piece
   // to piece, a branch would be mispredicted half the time): from plus (to - from) or plus 0.
   const std::uintptr_t toMinusFrom =
@@ -202,7 +201,7 @@ void DrawPieces(const StageView& view, int u, int shown, const Offset* allDx, co
   for (int pieceRow = 0; pieceRow < rows; ++pieceRow) {
     const int y = pieceRow * 2;
     const std::size_t first = static_cast<std::size_t>(pieceRow) * columns;
-    const std::uint8_t* thresholds = state.thresholds.data() + first;
+    const std::uint8_t* thresholds = pieces.thresholds.data() + first;
     const Offset* dx = allDx + first;
     const Offset* dy = allDy + first;
     int done = 0;
@@ -245,7 +244,7 @@ void DrawPieces(const StageView& view, int u, int shown, const Offset* allDx, co
   }
 }
 
-void Draw(const EffectParams& params) {
+void Draw(ScatterState& pieces, const EffectParams& params) {
   const StageView view(params);
   const double p = Progress(params);
   const int u = Spread(p);
@@ -260,9 +259,9 @@ void Draw(const EffectParams& params) {
   }
   view.ClearToBlack();
   if (Narrow(view.width, view.height)) {
-    DrawPieces(view, u, shown, state.dx16.data(), state.dy16.data());
+    DrawPieces(pieces, view, u, shown, pieces.dx16.data(), pieces.dy16.data());
   } else {
-    DrawPieces(view, u, shown, state.dx32.data(), state.dy32.data());
+    DrawPieces(pieces, view, u, shown, pieces.dx32.data(), pieces.dy32.data());
   }
 }
 
@@ -270,24 +269,25 @@ void Draw(const EffectParams& params) {
 
 // The old picture falls apart into 2 x 2 pieces that fly out over black and come back together
 // as the new one, each piece turning over at its own random moment.
-int Scatter(int command, const EffectParams& params) {
+int Scatter(int command, const EffectParams& params, EffectState& state) {
+  ScatterState& pieces = state.Get<ScatterState>();
   if (command == kEffectBegin) {
     // Begin may come without a picture size; the first step then builds the pieces.
     if (params.width > 0 && params.height > 0) {
-      Build(params.width, params.height);
+      Build(pieces, params.width, params.height);
     } else {
-      Free();
+      Free(pieces);
     }
     return 0;
   }
   if (command == kEffectEnd) {
-    Free();
+    Free(pieces);
     return 0;
   }
-  if (state.thresholds.empty() || state.width != params.width || state.height != params.height) {
-    Build(params.width, params.height);
+  if (pieces.thresholds.empty() || pieces.width != params.width || pieces.height != params.height) {
+    Build(pieces, params.width, params.height);
   }
-  Draw(params);
+  Draw(pieces, params);
   return 0;
 }
 

@@ -2,13 +2,9 @@
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
-namespace {
-
-ShatterPieces pieces;
-
-}  // namespace
-
 // The old picture bursts into 2 x 2 pieces that fly up and sideways off the new one.
-int Shatter(int command, const EffectParams& params) { return pieces.Run(command, params, 2); }
+int Shatter(int command, const EffectParams& params, EffectState& state) {
+  return state.Get<ShatterPieces>().Run(command, params, 2);
+}
 
 }  // namespace lumafolio::transitions

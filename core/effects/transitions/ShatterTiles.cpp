@@ -2,15 +2,9 @@
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
-namespace {
-
-ShatterPieces pieces;
-
-}  // namespace
-
 // As Shatter, with tiles of `variant` pixels (4, 8 or 20).
-int ShatterTiles(int command, const EffectParams& params) {
-  return pieces.Run(command, params, params.variant);
+int ShatterTiles(int command, const EffectParams& params, EffectState& state) {
+  return state.Get<ShatterPieces>().Run(command, params, params.variant);
 }
 
 }  // namespace lumafolio::transitions

@@ -52,7 +52,7 @@ void StretchColumns(const StageView& view, int firstOwn, int endOwn, int front) 
 
 // B is uncovered in place from one edge; the rest of the picture repeats B's line or column at
 // the front, so that B seems to be pulled out of that line.
-int Stretch(int command, const EffectParams& params) {
+int Stretch(int command, const EffectParams& params, EffectState& /*state*/) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   if (params.step == 0) {
@@ -62,20 +62,20 @@ int Stretch(int command, const EffectParams& params) {
   const int w = view.width;
   const int h = view.height;
   switch (params.direction) {
-    case 16: {
+    case kEdgeBottom: {
       // From the top: the front is B's lowest uncovered line. Before any line is uncovered
       // that would be the line above the picture; B's top line stands in for it.
       const int e = Uncovered(h, params);
       StretchLines(view, h - e, h, std::min(h - e, h - 1));
       break;
     }
-    case 4: {
+    case kEdgeRight: {
       // From the left: the front is the first column right of the uncovered part.
       const int f = Uncovered(w, params);
       StretchColumns(view, 0, f, std::min(f, w - 1));
       break;
     }
-    case 64: {
+    case kEdgeLeft: {
       // From the right: the front is the leftmost uncovered column, or B's rightmost column
       // while none is uncovered yet.
       const int f = Uncovered(w, params);

@@ -7,7 +7,7 @@ namespace lumafolio::transitions {
 
 // On black, the old picture's shaking tiles shrink into the centre while the new picture's grow
 // out of it; between 10 and 90 percent both are on the stage, the new one on top.
-int Swap(int command, const EffectParams& params) {
+int Swap(int command, const EffectParams& params, EffectState& state) {
   if (command != kEffectStep) return 0;
   const StageView view(params);
   const int q = Percent(params);
@@ -23,10 +23,10 @@ int Swap(int command, const EffectParams& params) {
   const int size = TileSizeFor(params.variant, view.width, view.height);
   Backdrop backdrop = Backdrop::kBlack;
   if (q <= 90) {
-    DrawJitteredTiles(view, view.from, size, 90 - q, 90, backdrop);
+    DrawJitteredTiles(view, view.from, size, 90 - q, 90, state, backdrop);
     backdrop = Backdrop::kKeep;
   }
-  if (q > 9) DrawJitteredTiles(view, view.to, size, q - 10, 90, backdrop);
+  if (q > 9) DrawJitteredTiles(view, view.to, size, q - 10, 90, state, backdrop);
   return 0;
 }
 

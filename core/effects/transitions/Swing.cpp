@@ -11,13 +11,6 @@ namespace lumafolio::transitions {
 
 namespace {
 
-constexpr int kHingeTop = 1;
-constexpr int kHingeBottom = 16;
-constexpr int kHingeRight = 4;
-
-// The panel's columns for the hinges at the left and right edges, rebuilt every step.
-panels::ColumnPanel swingPanel;
-
 // How much of its full length a panel line (or column) keeps at `fraction` of the way from the
 // hinge (0) to the far edge (1), when the far edge keeps `farScale`.
 double Narrowing(double fraction, double farScale) { return 1.0 - (1.0 - farScale) * fraction; }
@@ -49,7 +42,8 @@ void SwingAcrossLines(const StageView& view, bool top, int extent, double farSca
 }
 
 // Hinge along the left or right edge: the panel is cut into screen columns.
-void SwingAcrossColumns(const StageView& view, bool right, int extent, double farScale) {
+void SwingAcrossColumns(panels::ColumnPanel& swingPanel, const StageView& view, bool right,
+                        int extent, double farScale) {
   const int w = view.width;
   const int h = view.height;
   swingPanel.Reset(w, h, view.stride);
@@ -84,10 +78,12 @@ void SwingAcrossColumns(const StageView& view, bool right, int extent, double fa
 
 }  // namespace
 
-// The old picture swings away about a hinge on one edge (direction 1 top, 16 bottom, 4 right,
-// 64 left) and uncovers the new one. Across the hinge the panel shortens with the cosine of its
+// The old picture swings away about a hinge on the edge its direction names, and uncovers the
+// new one. Across the hinge the panel shortens with the cosine of its
 // angle; its far edge shrinks in perspective towards the centre line.
-int Swing(int command, const EffectParams& params) {
+int Swing(int command, const EffectParams& params, EffectState& state) {
+  // The panel's columns for the hinges at the left and right edges, rebuilt every step.
+  panels::ColumnPanel& swingPanel = state.Get<panels::ColumnPanel>();
   if (command == kEffectEnd) {
     swingPanel.Release();
     return 0;
@@ -100,16 +96,16 @@ int Swing(int command, const EffectParams& params) {
     return 0;
   }
   const double angle = p * 1.5707963;
-  const bool acrossLines = params.direction == kHingeTop || params.direction == kHingeBottom;
+  const bool acrossLines = params.direction == kEdgeTop || params.direction == kEdgeBottom;
   const int size = acrossLines ? view.height : view.width;
   const int extent = std::clamp(static_cast<int>(std::floor(size * std::cos(angle))), 0, size);
   const double viewer = 1.5 * view.width;
   const double farScale = viewer / (viewer + extent * std::sin(angle));
 
   if (acrossLines) {
-    SwingAcrossLines(view, params.direction == kHingeTop, extent, farScale);
+    SwingAcrossLines(view, params.direction == kEdgeTop, extent, farScale);
   } else {
-    SwingAcrossColumns(view, params.direction == kHingeRight, extent, farScale);
+    SwingAcrossColumns(swingPanel, view, params.direction == kEdgeRight, extent, farScale);
   }
   return 0;
 }
