@@ -6,7 +6,7 @@
 #include <string>
 
 #include "TestJpegs.h"
-#include "tools/filmtool/JpegFrame.h"
+#include "tools/filmtool/JpegCheck.h"
 #include "tools/filmtool/JpegRewrite.h"
 
 namespace lumafolio {
