@@ -20,9 +20,9 @@ int main(int argc, char** argv) {
         lumafolio::test::CorpusPicture p;
         p.width = w;
         p.height = h;
-        p.lumaH = s == 0 ? 1 : 2;
+        p.lumaH = s == 1 || s == 2 ? 2 : 1;
         p.lumaV = s == 2 ? 2 : 1;
-        p.grey = s == 3;
+        p.components = s == 3 ? 1 : 3;
         p.pattern = pattern;
         p.quality = 50 + static_cast<int>(seed * 13 % 51);
         p.restartInterval = seed % 3 == 0 ? 0 : static_cast<int>(seed % 4);

@@ -8,6 +8,8 @@
 #include <memory>
 #include <span>
 
+#include "core/jpeg/JpegMarkers.h"
+
 namespace lumafolio {
 
 // Reads a JPEG stream as bits, most significant first, out of either a byte span held by the
@@ -71,9 +73,9 @@ class JpegBitReader {
   void LoadByte(State& s) {
     if (s.position == s.available) s = Refilled(s);
     const uint32_t byte = s.data[s.position++];
-    if (byte == 0xFF && unstuffing_) {
+    if (byte == jpeg_marker::kPrefix && unstuffing_) {
       if (s.position == s.available) s = Refilled(s);
-      if (s.data[s.position] == 0) ++s.position;
+      if (s.data[s.position] == jpeg_marker::kStuffed) ++s.position;
     }
     s.window |= uint64_t{byte} << (56 - s.bitCount);
     s.bitCount += 8;

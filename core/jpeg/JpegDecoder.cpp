@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/jpeg/InverseDct.h"
+#include "core/jpeg/JpegMarkers.h"
 
 namespace lumafolio {
 namespace {
@@ -35,36 +36,36 @@ bool JpegDecoder::ParseMarkers() {
   for (;;) {
     // Anything but a marker where one belongs ends the stream: the end of the data reads as
     // zero bytes, and trailing garbage is ignored.
-    if (GetBits(8) != 0xFF) break;
+    if (GetBits(8) != jpeg_marker::kPrefix) break;
     const uint32_t code = GetBits(8);
-    if (code == 0xD9) break;  // EOI
+    if (code == jpeg_marker::kEoi) break;
     bool ok = true;
     switch (code) {
-      case 0xD8:  // SOI
-      case 0xD0:  // RST0 to RST7 carry no segment
-      case 0xD1:
-      case 0xD2:
-      case 0xD3:
-      case 0xD4:
-      case 0xD5:
-      case 0xD6:
-      case 0xD7:
+      case jpeg_marker::kSoi:
+      case jpeg_marker::kRst0:  // RST0 to RST7 carry no segment
+      case jpeg_marker::kRst0 + 1:
+      case jpeg_marker::kRst0 + 2:
+      case jpeg_marker::kRst0 + 3:
+      case jpeg_marker::kRst0 + 4:
+      case jpeg_marker::kRst0 + 5:
+      case jpeg_marker::kRst0 + 6:
+      case jpeg_marker::kRst7:
         break;
-      case 0xC0:
+      case jpeg_marker::kSof0:
         ok = ReadFrameHeader();
         break;
-      case 0xC4:
+      case jpeg_marker::kDht:
         ok = ReadHuffmanTables();
         break;
-      case 0xDB:
+      case jpeg_marker::kDqt:
         ok = ReadQuantTables();
         break;
-      case 0xDA:
+      case jpeg_marker::kSos:
         StartUnstuffing();
         ok = ReadScanHeader() && DecodeScan();
         AlignToByte();
         break;
-      case 0xDD: {
+      case jpeg_marker::kDri: {
         const uint32_t length = GetBits(16);
         restartInterval_ = static_cast<int>(GetBits(16));
         if (length < 4) return Fail("bad DRI segment length");
@@ -358,7 +359,7 @@ bool JpegDecoder::DecodeScan() {
         if (!last) {
           const uint32_t marker = GetBits(16);
           // Any RSTm is accepted: the number m is not checked against the sequence.
-          if (marker < 0xFFD0 || marker > 0xFFD7) {
+          if (marker >> 8 != jpeg_marker::kPrefix || !jpeg_marker::IsRst(marker & 0xFF)) {
             restartFault_ = true;
             if (restartMessage_) {
               char message[64];

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/jpeg/JpegMarkers.h"
+
 namespace lumafolio::test {
 
 int DcPicture::McusPerRow() const {
@@ -50,7 +52,7 @@ std::vector<uint8_t> DcPicture::Encode() const {
     }
     if (restartInterval && (mcu + 1) % restartInterval == 0 && mcu + 1 < mcus) {
       w.FlushBits();
-      w.Marker(0xD0 + restartNumber(restarts++));
+      w.Marker(jpeg_marker::kRst0 + restartNumber(restarts++));
       std::fill(predictors.begin(), predictors.end(), 0);
     }
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/jpeg/JpegBitReader.h"
+#include "core/jpeg/JpegMarkers.h"
 
 namespace lumafolio {
 namespace {
@@ -127,10 +128,11 @@ TEST(JpegBitReader, EntropyDecoderReadsTheSameBitsAndEndsWhereTheByteWiseReaderI
     while (bytes.size() < 200) {
       switch (random() % 6) {
         case 0:
-          bytes.insert(bytes.end(), {0xFF, 0x00});
+          bytes.insert(bytes.end(), {jpeg_marker::kPrefix, jpeg_marker::kStuffed});
           break;
         case 1:
-          bytes.insert(bytes.end(), {0xFF, static_cast<uint8_t>(0xD0 + random() % 8)});
+          bytes.insert(bytes.end(), {jpeg_marker::kPrefix,
+                                     static_cast<uint8_t>(jpeg_marker::kRst0 + random() % 8)});
           break;
         case 2:
           bytes.push_back(0x00);

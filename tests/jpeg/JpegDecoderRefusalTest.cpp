@@ -9,6 +9,7 @@
 #include "DcPicture.h"
 #include "JpegStreamWriter.h"
 #include "core/jpeg/JpegDecoder.h"
+#include "core/jpeg/JpegMarkers.h"
 
 namespace lumafolio {
 namespace {
@@ -40,7 +41,7 @@ std::vector<uint8_t> Stream(const Parts& parts) {
       body.insert(body.end(), {static_cast<uint8_t>(c.id), static_cast<uint8_t>(c.h << 4 | c.v),
                                static_cast<uint8_t>(c.tq)});
     }
-    w.Segment(0xC0, body);
+    w.Segment(jpeg_marker::kSof0, body);
   }
   w.Sos(parts.scan);
   int predictor = 0;
@@ -145,11 +146,14 @@ TEST(JpegDecoderRefusal, SecondScan) {
 }
 
 TEST(JpegDecoderRefusal, NonBaselineFramesLeaveNoFrame) {
-  for (int code : {0xC1, 0xC2, 0xC3, 0xC9}) {
+  for (int code :
+       {jpeg_marker::kSof1, jpeg_marker::kSof2, jpeg_marker::kSof3, jpeg_marker::kSof9}) {
     test::DcPicture picture;
     std::vector<uint8_t> bytes = picture.Encode();
     for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
-      if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) bytes[i + 1] = static_cast<uint8_t>(code);
+      if (bytes[i] == jpeg_marker::kPrefix && bytes[i + 1] == jpeg_marker::kSof0) {
+        bytes[i + 1] = static_cast<uint8_t>(code);
+      }
     }
     EXPECT_EQ(Refusal(bytes), "scan without a frame") << code;
   }
@@ -157,7 +161,9 @@ TEST(JpegDecoderRefusal, NonBaselineFramesLeaveNoFrame) {
 
 TEST(JpegDecoderRefusal, NoFrameOrScanAtAll) {
   EXPECT_EQ(Refusal({}), "no baseline (SOF0) frame");
-  EXPECT_EQ(Refusal({0xFF, 0xD8, 0xFF, 0xD9}), "no baseline (SOF0) frame");
+  EXPECT_EQ(
+      Refusal({jpeg_marker::kPrefix, jpeg_marker::kSoi, jpeg_marker::kPrefix, jpeg_marker::kEoi}),
+      "no baseline (SOF0) frame");
   EXPECT_EQ(Refusal({'G', 'I', 'F', '8'}), "no baseline (SOF0) frame");
   JpegStreamWriter w;
   w.Soi();
@@ -176,9 +182,11 @@ TEST(JpegDecoderRefusal, TableSegments) {
   };
   std::vector<uint8_t> dqt(65, 1);
   dqt[0] = 0x04;  // Tq 4
-  EXPECT_EQ(withSegment(0xDB, dqt), "quantisation table precision above 1 or selector above 3");
+  EXPECT_EQ(withSegment(jpeg_marker::kDqt, dqt),
+            "quantisation table precision above 1 or selector above 3");
   dqt[0] = 0x20;  // Pq 2
-  EXPECT_EQ(withSegment(0xDB, dqt), "quantisation table precision above 1 or selector above 3");
+  EXPECT_EQ(withSegment(jpeg_marker::kDqt, dqt),
+            "quantisation table precision above 1 or selector above 3");
 
   const auto dht = [](int tcth, std::array<uint8_t, 16> counts, int symbols) {
     std::vector<uint8_t> body = {static_cast<uint8_t>(tcth)};
@@ -188,24 +196,30 @@ TEST(JpegDecoderRefusal, TableSegments) {
   };
   std::array<uint8_t, 16> counts{};
   counts[3] = 12;
-  EXPECT_EQ(withSegment(0xC4, dht(0x20, counts, 12)), "Huffman table class or selector above 1");
-  EXPECT_EQ(withSegment(0xC4, dht(0x02, counts, 12)), "Huffman table class or selector above 1");
+  EXPECT_EQ(withSegment(jpeg_marker::kDht, dht(0x20, counts, 12)),
+            "Huffman table class or selector above 1");
+  EXPECT_EQ(withSegment(jpeg_marker::kDht, dht(0x02, counts, 12)),
+            "Huffman table class or selector above 1");
   counts[3] = 17;  // 17 codes of 4 bits
-  EXPECT_EQ(withSegment(0xC4, dht(0x00, counts, 17)), "Huffman code lengths overfill the table");
+  EXPECT_EQ(withSegment(jpeg_marker::kDht, dht(0x00, counts, 17)),
+            "Huffman code lengths overfill the table");
   counts = {};
   counts[7] = 200;
   counts[8] = 200;  // 200/256 + 200/512
-  EXPECT_EQ(withSegment(0xC4, dht(0x10, counts, 400)), "Huffman code lengths overfill the table");
+  EXPECT_EQ(withSegment(jpeg_marker::kDht, dht(0x10, counts, 400)),
+            "Huffman code lengths overfill the table");
   counts = {};
   counts[15] = 255;
   counts[14] = 2;  // fits the code space, but more than 256 symbols
-  EXPECT_EQ(withSegment(0xC4, dht(0x10, counts, 257)), "Huffman code lengths overfill the table");
+  EXPECT_EQ(withSegment(jpeg_marker::kDht, dht(0x10, counts, 257)),
+            "Huffman code lengths overfill the table");
 
-  EXPECT_EQ(withSegment(0xE1, {}), "accepted");
+  EXPECT_EQ(withSegment(jpeg_marker::kApp1, {}), "accepted");
   Parts p;
-  p.extraBeforeFrame = {0xFF, 0xE1, 0x00, 0x01};  // length below its own two bytes
+  p.extraBeforeFrame = {jpeg_marker::kPrefix, jpeg_marker::kApp1, 0x00,
+                        0x01};  // length below its own two bytes
   EXPECT_EQ(Refusal(Stream(p)), "bad segment length");
-  p.extraBeforeFrame = {0xFF, 0xDD, 0x00, 0x02, 0x00, 0x00};
+  p.extraBeforeFrame = {jpeg_marker::kPrefix, jpeg_marker::kDri, 0x00, 0x02, 0x00, 0x00};
   EXPECT_EQ(Refusal(Stream(p)), "bad DRI segment length");
 }
 

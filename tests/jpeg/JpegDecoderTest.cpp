@@ -10,6 +10,7 @@
 #include "DcPicture.h"
 #include "JpegStreamWriter.h"
 #include "core/jpeg/JpegDecoder.h"
+#include "core/jpeg/JpegMarkers.h"
 
 namespace lumafolio {
 namespace {
@@ -223,13 +224,13 @@ TEST(JpegDecoderRestarts, WrongMarkerEndsTheScanWithTheMessage) {
   // Turn the first RST0 into 0xFFC8 (after 0xFF comes a marker code, never stuffing).
   std::size_t at = 0;
   for (std::size_t i = 2; i + 1 < bytes.size(); ++i) {
-    if (bytes[i] == 0xFF && bytes[i + 1] == 0xD0) {
+    if (bytes[i] == jpeg_marker::kPrefix && bytes[i + 1] == jpeg_marker::kRst0) {
       at = i + 1;
       break;
     }
   }
   ASSERT_NE(at, 0u);
-  bytes[at] = 0xC8;
+  bytes[at] = jpeg_marker::kJpg;
   JpegDecoder decoder(bytes);
   std::vector<std::string> messages;
   decoder.SetRestartMessageHandler([&](const std::string& text) { messages.push_back(text); });
@@ -248,13 +249,13 @@ TEST(JpegDecoderStream, SegmentsTheDecoderSkipsOrReadsInOnePiece) {
   // (one 16-bit) in one DQT, a DRI segment with two excess bytes.
   JpegStreamWriter w;
   w.Soi();
-  w.Segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0});
-  w.Segment(0xFE, std::vector<uint8_t>(300, 0xFF));
+  w.Segment(jpeg_marker::kApp0, {'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0});
+  w.Segment(jpeg_marker::kCom, std::vector<uint8_t>(300, 0xFF));
   std::vector<uint8_t> dqt = {0x00};
   for (int i = 0; i < 64; ++i) dqt.push_back(1);
   dqt.push_back(0x11);
   for (int i = 0; i < 64; ++i) dqt.insert(dqt.end(), {0x00, 2});
-  w.Segment(0xDB, dqt);
+  w.Segment(jpeg_marker::kDqt, dqt);
   std::vector<uint8_t> dht;
   const test::HuffmanTable tables[4] = {test::FlatDcTable(), test::LongDcTable(),
                                         test::FlatAcTable(), test::LongAcTable()};
@@ -264,8 +265,8 @@ TEST(JpegDecoderStream, SegmentsTheDecoderSkipsOrReadsInOnePiece) {
     dht.insert(dht.end(), tables[t].counts.begin(), tables[t].counts.end());
     dht.insert(dht.end(), tables[t].symbols.begin(), tables[t].symbols.end());
   }
-  w.Segment(0xC4, dht);
-  w.Segment(0xDD, {0, 1, 0xAB, 0xCD});
+  w.Segment(jpeg_marker::kDht, dht);
+  w.Segment(jpeg_marker::kDri, {0, 1, 0xAB, 0xCD});
   w.Sof0(16, 8, {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}});
   w.Sos({{1, 0, 0}, {2, 1, 1}, {3, 1, 1}});
   int predictors[3] = {0, 0, 0};
@@ -275,7 +276,7 @@ TEST(JpegDecoderStream, SegmentsTheDecoderSkipsOrReadsInOnePiece) {
     w.DcBlock(16, predictors[2], tables[1], tables[3]);
     if (mcu == 0) {
       w.FlushBits();
-      w.Marker(0xD0);
+      w.Marker(jpeg_marker::kRst0);
       predictors[0] = predictors[1] = predictors[2] = 0;
     }
   }

@@ -8,6 +8,7 @@
 
 #include "DcPicture.h"
 #include "core/jpeg/JpegDib.h"
+#include "core/jpeg/JpegMarkers.h"
 
 namespace lumafolio {
 namespace {
@@ -155,7 +156,7 @@ TEST(JpegDib, ChromaSampledMoreThanOncePerMcuIsRefused) {
 std::vector<uint8_t> WithFirstRestartMarker(const DcPicture& picture, uint8_t code) {
   std::vector<uint8_t> bytes = picture.Encode();
   for (std::size_t i = 2; i + 1 < bytes.size(); ++i) {
-    if (bytes[i] == 0xFF && bytes[i + 1] == 0xD0) {
+    if (bytes[i] == jpeg_marker::kPrefix && bytes[i + 1] == jpeg_marker::kRst0) {
       bytes[i + 1] = code;
       break;
     }
@@ -183,7 +184,7 @@ TEST(JpegDib, DecodingStraightIntoTheBitmapEqualsConvertingWholePlanes) {
       if (layout.grey) picture.components.resize(1);
       picture.dc = [](int c, int bx, int by) { return (bx * 97 + by * 61 + c * 41) % 1600 - 800; };
       picture.restartInterval = interval;
-      const std::vector<uint8_t> bytes = WithFirstRestartMarker(picture, 0xC8);
+      const std::vector<uint8_t> bytes = WithFirstRestartMarker(picture, jpeg_marker::kJpg);
 
       JpegDecoder whole(bytes);
       ASSERT_TRUE(whole.ParseMarkers()) << whole.FailureReason();

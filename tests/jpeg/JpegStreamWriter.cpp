@@ -76,14 +76,14 @@ void JpegStreamWriter::Dqt(int tq, const std::array<uint16_t, 64>& entries, bool
     if (wide) body.push_back(static_cast<uint8_t>(entry >> 8));
     body.push_back(static_cast<uint8_t>(entry));
   }
-  Segment(0xDB, body);
+  Segment(jpeg_marker::kDqt, body);
 }
 
 void JpegStreamWriter::Dht(int tc, int th, const HuffmanTable& table) {
   std::vector<uint8_t> body = {static_cast<uint8_t>(tc << 4 | th)};
   body.insert(body.end(), table.counts.begin(), table.counts.end());
   body.insert(body.end(), table.symbols.begin(), table.symbols.end());
-  Segment(0xC4, body);
+  Segment(jpeg_marker::kDht, body);
 }
 
 void JpegStreamWriter::Sof0(int width, int height, const std::vector<FrameComponent>& components) {
@@ -98,7 +98,7 @@ void JpegStreamWriter::Sof0(int width, int height, const std::vector<FrameCompon
     body.push_back(static_cast<uint8_t>(c.h << 4 | c.v));
     body.push_back(static_cast<uint8_t>(c.tq));
   }
-  Segment(0xC0, body);
+  Segment(jpeg_marker::kSof0, body);
 }
 
 void JpegStreamWriter::Sos(const std::vector<ScanComponent>& components) {
@@ -108,11 +108,11 @@ void JpegStreamWriter::Sos(const std::vector<ScanComponent>& components) {
     body.push_back(static_cast<uint8_t>(c.td << 4 | c.ta));
   }
   body.insert(body.end(), {0, 63, 0});
-  Segment(0xDA, body);
+  Segment(jpeg_marker::kSos, body);
 }
 
 void JpegStreamWriter::Dri(int interval) {
-  Segment(0xDD, {static_cast<uint8_t>(interval >> 8), static_cast<uint8_t>(interval)});
+  Segment(jpeg_marker::kDri, {static_cast<uint8_t>(interval >> 8), static_cast<uint8_t>(interval)});
 }
 
 void JpegStreamWriter::PutBits(uint32_t bits, int length) {
@@ -120,7 +120,7 @@ void JpegStreamWriter::PutBits(uint32_t bits, int length) {
     pending_ = pending_ << 1 | ((bits >> i) & 1);
     if (++pendingCount_ == 8) {
       Byte(static_cast<int>(pending_));
-      if (pending_ == 0xFF) Byte(0);
+      if (pending_ == jpeg_marker::kPrefix) Byte(jpeg_marker::kStuffed);
       pending_ = 0;
       pendingCount_ = 0;
     }

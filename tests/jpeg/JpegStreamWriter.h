@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/jpeg/JpegMarkers.h"
+
 namespace lumafolio::test {
 
 // A Huffman table as a DHT segment carries it: 16 code-length counts and the symbols in code
@@ -52,11 +54,11 @@ class JpegStreamWriter {
     Byte(value & 0xFF);
   }
   void Marker(int code) {
-    Byte(0xFF);
+    Byte(jpeg_marker::kPrefix);
     Byte(code);
   }
-  void Soi() { Marker(0xD8); }
-  void Eoi() { Marker(0xD9); }
+  void Soi() { Marker(jpeg_marker::kSoi); }
+  void Eoi() { Marker(jpeg_marker::kEoi); }
   // A segment with its length field computed from the body.
   void Segment(int code, const std::vector<uint8_t>& body);
   // One DQT table; 16-bit entries when `wide`.

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "core/jpeg/JpegDib.h"
+#include "core/jpeg/JpegMarkers.h"
 
 namespace lumafolio::test {
 
@@ -27,23 +28,61 @@ const char* PatternName(Pattern pattern) {
       return "text";
     case Pattern::kPhotoLike:
       return "photo";
+    case Pattern::kChannelRamps:
+      return "ramps";
   }
   return "?";
 }
 
 std::string CorpusPicture::Name() const {
-  char name[160];
-  std::snprintf(name, sizeof name, "%s_%dx%d_%s_q%d_rst%d%s", PatternName(pattern), width, height,
-                grey         ? "grey"
-                : lumaH == 1 ? "444"
-                : lumaV == 1 ? "422"
-                             : "420",
-                quality, restartInterval, optimizeCoding ? "_opt" : "");
-  return name;
+  const auto factors = [](int h, int v) { return std::to_string(h) + "x" + std::to_string(v); };
+  std::string layout;
+  if (components == 1) {
+    layout = "grey";
+  } else if (chromaH != 1 || chromaV != 1) {
+    layout = factors(lumaH, lumaV) + "_chroma" + factors(chromaH, chromaV);
+  } else if (lumaH == 1 && lumaV == 1) {
+    layout = "444";
+  } else if (lumaH == 2 && lumaV == 1) {
+    layout = "422";
+  } else if (lumaH == 2 && lumaV == 2) {
+    layout = "420";
+  } else {
+    layout = factors(lumaH, lumaV);
+  }
+  return std::string(PatternName(pattern)) + "_" + factors(width, height) + "_" +
+         (components == 4 ? "cmyk_" : "") + layout + "_q" + std::to_string(quality) + "_rst" +
+         std::to_string(restartInterval) + (optimizeCoding ? "_opt" : "") +
+         (progressive ? "_progressive" : "") + (arithmetic ? "_arithmetic" : "") +
+         (rgb ? "_rgb" : "");
 }
 
+namespace {
+
+// Diagonal ramps of a different slope in every channel over a checkerboard of 8x8 blocks.
+std::vector<uint8_t> RenderChannelRamps(const CorpusPicture& p) {
+  std::vector<uint8_t> pixels(std::size_t(p.width) * p.height * p.components);
+  std::size_t at = 0;
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) {
+      for (int c = 0; c < p.components; ++c) {
+        pixels[at++] = static_cast<uint8_t>(
+            (x * (7 + 5 * c) + y * (3 + 11 * c) + ((x / 8 + y / 8) % 2) * 90) & 0xFF);
+      }
+    }
+  }
+  return pixels;
+}
+
+}  // namespace
+
 std::vector<uint8_t> RenderPattern(const CorpusPicture& p) {
-  const int channels = p.grey ? 1 : 3;
+  if (p.pattern == Pattern::kChannelRamps) return RenderChannelRamps(p);
+  if (p.components != 1 && p.components != 3) {
+    throw std::invalid_argument("the scenes come in one or three components");
+  }
+  const bool grey = p.components == 1;
+  const int channels = p.components;
   std::vector<uint8_t> pixels(std::size_t(p.width) * p.height * channels);
   std::mt19937 random(p.seed);
   // Text: rows of "glyphs", random thin strokes on a light background.
@@ -93,6 +132,8 @@ std::vector<uint8_t> RenderPattern(const CorpusPicture& p) {
           rgb[2] = on ? 80 : 230;
           break;
         }
+        case Pattern::kChannelRamps:
+          break;  // rendered above
         case Pattern::kPhotoLike: {
           const double fx = x / 37.0, fy = y / 23.0;
           rgb[0] = static_cast<int>(128 + 100 * std::sin(fx) * std::cos(fy * 0.7));
@@ -102,7 +143,7 @@ std::vector<uint8_t> RenderPattern(const CorpusPicture& p) {
           break;
         }
       }
-      if (p.grey) {
+      if (grey) {
         pixels[std::size_t(y) * p.width + x] =
             static_cast<uint8_t>(std::clamp((rgb[0] * 3 + rgb[1] * 5 + rgb[2] * 2) / 10, 0, 255));
       } else {
@@ -127,16 +168,21 @@ std::vector<uint8_t> CompressPicture(const CorpusPicture& p) {
   jpeg_mem_dest(&cinfo, &buffer, &size);
   cinfo.image_width = static_cast<JDIMENSION>(p.width);
   cinfo.image_height = static_cast<JDIMENSION>(p.height);
-  cinfo.input_components = p.grey ? 1 : 3;
-  cinfo.in_color_space = p.grey ? JCS_GRAYSCALE : JCS_RGB;
+  cinfo.input_components = p.components;
+  cinfo.in_color_space = p.components == 1 ? JCS_GRAYSCALE : p.components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&cinfo);
+  if (p.rgb) jpeg_set_colorspace(&cinfo, JCS_RGB);
   jpeg_set_quality(&cinfo, p.quality, TRUE);
-  if (!p.grey) {
-    cinfo.comp_info[0].h_samp_factor = p.lumaH;
-    cinfo.comp_info[0].v_samp_factor = p.lumaV;
-    for (int c = 1; c < 3; ++c)
-      cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+  // Set for a lone component too: libjpeg writes the factors it is given, so that a greyscale
+  // picture can carry factors other than 1x1, as some encoders write them.
+  cinfo.comp_info[0].h_samp_factor = p.lumaH;
+  cinfo.comp_info[0].v_samp_factor = p.lumaV;
+  for (int c = 1; c < cinfo.num_components; ++c) {
+    cinfo.comp_info[c].h_samp_factor = p.chromaH;
+    cinfo.comp_info[c].v_samp_factor = p.chromaV;
   }
+  if (p.progressive) jpeg_simple_progression(&cinfo);
+  cinfo.arith_code = p.arithmetic ? TRUE : FALSE;
   cinfo.restart_interval = static_cast<unsigned>(p.restartInterval);
   cinfo.optimize_coding = p.optimizeCoding ? TRUE : FALSE;
   cinfo.dct_method = JDCT_ISLOW;
@@ -151,6 +197,16 @@ std::vector<uint8_t> CompressPicture(const CorpusPicture& p) {
   jpeg_destroy_compress(&cinfo);
   std::free(buffer);
   return jpeg;
+}
+
+long FindMarkerOffset(const std::vector<uint8_t>& jpeg, int code) {
+  std::size_t at = 2;
+  while (at + 4 <= jpeg.size() && jpeg[at] == jpeg_marker::kPrefix) {
+    if (jpeg[at + 1] == code) return static_cast<long>(at);
+    if (jpeg[at + 1] == jpeg_marker::kSos) return -1;  // the scan: no more segments to walk
+    at += 2 + (static_cast<std::size_t>(jpeg[at + 2]) << 8 | jpeg[at + 3]);
+  }
+  return -1;
 }
 
 namespace {

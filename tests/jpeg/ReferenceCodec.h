@@ -6,30 +6,46 @@
 
 namespace lumafolio::test {
 
-// Synthetic pictures compressed by libjpeg-turbo, and libjpeg-turbo's own decode of them: the
-// independent reference the decoder is measured against. Native builds only.
-enum class Pattern { kGradient, kNoise, kEdges, kText, kPhotoLike };
+// libjpeg and libjpeg-turbo as the independent reference: every JPEG a test, benchmark or fuzz
+// seed needs is made by a real encoder at run time rather than kept as a binary fixture, and
+// libjpeg-turbo's decode of it is what our decoder is measured against. Native builds only.
+
+// What the pixels show. The scenes (gradient to photo) are colour or grey pictures with the
+// features a decoder gets wrong; the channel ramps give every channel of any count its own
+// detail, so that a wrong decode shows in the pixels whatever the colour space.
+enum class Pattern { kGradient, kNoise, kEdges, kText, kPhotoLike, kChannelRamps };
 const char* PatternName(Pattern pattern);
 
 struct CorpusPicture {
-  int width = 64;
-  int height = 64;
-  Pattern pattern = Pattern::kGradient;
-  int lumaH = 2;  // 1,1: 4:4:4; 2,1: 4:2:2; 2,2: 4:2:0
-  int lumaV = 2;
-  bool grey = false;
-  int quality = 90;
+  int width = 48;
+  int height = 32;
+  Pattern pattern = Pattern::kChannelRamps;
+  int components = 3;  // 1 greyscale, 3 colour (YCbCr, or RGB with `rgb`), 4 CMYK
+  int lumaH = 2;       // sampling factors of the first component; with 1x1 chroma:
+  int lumaV = 2;       // 1,1 is 4:4:4, 2,1 is 4:2:2, 2,2 is 4:2:0
+  int chromaH = 1;     // sampling factors of the other components
+  int chromaV = 1;
+  int quality = 85;
   int restartInterval = 0;      // in MCUs
   bool optimizeCoding = false;  // picture-specific Huffman tables instead of the standard ones
-  unsigned seed = 1;
+  bool progressive = false;     // libjpeg's simple progression script
+  bool arithmetic = false;      // arithmetic coding instead of Huffman
+  bool rgb = false;             // colour stored as RGB instead of YCbCr
+  unsigned seed = 1;            // for the patterns with random parts
 
+  // Tells the picture apart in test traces and seed file names.
   std::string Name() const;
 };
 
-// Interleaved RGB (or grey) samples of the pattern.
+// Interleaved samples of the pattern, `components` per pixel (RGB for colour). The scenes come
+// in one or three components only: a CMYK picture takes the channel ramps.
 std::vector<uint8_t> RenderPattern(const CorpusPicture& picture);
-// A baseline JPEG through libjpeg's compressor.
+// The picture through libjpeg's compressor (islow DCT). A picture libjpeg cannot encode ends the
+// program with libjpeg's message.
 std::vector<uint8_t> CompressPicture(const CorpusPicture& picture);
+
+// Offset of the first marker 0xFF `code` at a segment boundary before the scan, or -1.
+long FindMarkerOffset(const std::vector<uint8_t>& jpeg, int code);
 
 // libjpeg-turbo's decode to bottom-up BGR rows of exactly 3 * width bytes. `accurate`: the
 // islow integer IDCT and box upsampling (the reference); otherwise its fastest settings (fast
@@ -42,7 +58,8 @@ struct ReferenceImage {
 bool DecodeWithTurbo(const std::vector<uint8_t>& jpeg, bool accurate, ReferenceImage& out);
 
 // libjpeg-turbo's accurate decode to component planes (before upsampling and colour
-// conversion), each `widths[c]` x `heights[c]` samples.
+// conversion), each `widths[c]` x `heights[c]` samples: every pixel any decoder makes of the
+// picture follows from them.
 struct ReferencePlanes {
   std::vector<std::vector<uint8_t>> planes;
   std::vector<int> widths, heights;

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
+#include "ReferenceCodec.h"
 #include "TempDir.h"
-#include "TestJpegs.h"
 #include "tools/filmtool/BuildCommand.h"
 #include "tools/filmtool/Cp1252.h"
 #include "tools/filmtool/Description.h"
@@ -142,11 +142,11 @@ int MarkedLine(const std::string& text) {
 class DescriptionFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::WriteBytes(dir_.File("a.jpg"), test::MakeJpeg({}));
-    test::JpegSpec cmyk;
+    test::WriteBytes(dir_.File("a.jpg"), test::CompressPicture({}));
+    test::CorpusPicture cmyk;
     cmyk.components = 4;
     cmyk.lumaH = cmyk.lumaV = 1;
-    test::WriteBytes(dir_.File("cmyk.jpg"), test::MakeJpeg(cmyk));
+    test::WriteBytes(dir_.File("cmyk.jpg"), test::CompressPicture(cmyk));
     test::WriteBytes(dir_.File("clip.avi"), {1, 2, 3});
     test::WriteBytes(dir_.File("player.exe"), {'M', 'Z', 0, 0});
   }

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "FilmtoolRun.h"
+#include "ReferenceCodec.h"
 #include "TempDir.h"
-#include "TestJpegs.h"
-#include "core/payload/PlayerPayload.h"
-#include "core/payload/SafeMediaName.h"
-#include "core/payload/SizeCodedName.h"
 #include "core/film/CompoundTree.h"
 #include "core/film/FilmDocument.h"
 #include "core/film/FilmTree.h"
+#include "core/payload/PlayerPayload.h"
+#include "core/payload/SafeMediaName.h"
+#include "core/payload/SizeCodedName.h"
 #include "tools/filmtool/Cli.h"
 #include "tools/filmtool/JpegRewrite.h"
 #include "tools/filmtool/MediaNames.h"
@@ -52,20 +52,20 @@ class FilmtoolRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(dir_.path() / "pictures");
-    test::JpegSpec small;
-    test::JpegSpec other;
+    test::CorpusPicture small;
+    test::CorpusPicture other;
     other.width = 64;
     other.height = 40;
     other.lumaH = other.lumaV = 1;
-    test::JpegSpec progressive;
+    test::CorpusPicture progressive;
     progressive.width = 40;
     progressive.height = 30;
     progressive.progressive = true;
-    Source("pictures/one.jpg", test::MakeJpeg(small));
-    Source("pictures/two two.jpg", test::MakeJpeg(other));
-    Source("pictures/progressive.jpg", test::MakeJpeg(progressive));
-    Source("poster.jpg", test::MakeJpeg(other));
-    Source("end.jpg", test::MakeJpeg(small));
+    Source("pictures/one.jpg", test::CompressPicture(small));
+    Source("pictures/two two.jpg", test::CompressPicture(other));
+    Source("pictures/progressive.jpg", test::CompressPicture(progressive));
+    Source("poster.jpg", test::CompressPicture(other));
+    Source("end.jpg", test::CompressPicture(small));
     Source("clip.avi", Noise(3000, 1));
     Source("theme.mid", Noise(777, 2));
     Source("deck.pps", Noise(1234, 3));

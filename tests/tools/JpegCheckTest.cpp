@@ -5,24 +5,25 @@
 #include <stdexcept>
 #include <string>
 
-#include "TestJpegs.h"
-#include "tools/filmtool/JpegFrame.h"
+#include "ReferenceCodec.h"
+#include "core/jpeg/JpegMarkers.h"
+#include "tools/filmtool/JpegCheck.h"
 #include "tools/filmtool/JpegRewrite.h"
 
 namespace lumafolio {
 namespace {
 
-using test::JpegSpec;
-using test::MakeJpeg;
+using test::CompressPicture;
+using test::CorpusPicture;
 using Result = JpegCheck::Result;
 
-JpegSpec Sampled(int lumaH, int lumaV, int chromaH = 1, int chromaV = 1) {
-  JpegSpec spec;
-  spec.lumaH = lumaH;
-  spec.lumaV = lumaV;
-  spec.chromaH = chromaH;
-  spec.chromaV = chromaV;
-  return spec;
+CorpusPicture Sampled(int lumaH, int lumaV, int chromaH = 1, int chromaV = 1) {
+  CorpusPicture picture;
+  picture.lumaH = lumaH;
+  picture.lumaV = lumaV;
+  picture.chromaH = chromaH;
+  picture.chromaV = chromaV;
+  return picture;
 }
 
 // Expects a refusal whose message contains `words`.
@@ -33,41 +34,41 @@ void ExpectRefused(const std::vector<uint8_t>& jpeg, const std::string& words) {
 }
 
 TEST(JpegCheck, AcceptsTheBaselineKindsThePlayerDecodes) {
-  JpegSpec grey;
+  CorpusPicture grey;
   grey.components = 1;
   grey.lumaH = grey.lumaV = 1;
-  JpegSpec odd = Sampled(2, 2);
+  CorpusPicture odd = Sampled(2, 2);
   odd.width = 37;  // partial MCUs at the right and bottom edges
   odd.height = 21;
   const struct {
     const char* name;
-    JpegSpec spec;
+    CorpusPicture picture;
   } cases[] = {{"4:4:4", Sampled(1, 1)}, {"4:2:2", Sampled(2, 1)}, {"4:2:0", Sampled(2, 2)},
                {"4:4:0", Sampled(1, 2)}, {"4:1:1", Sampled(4, 1)}, {"luma 4x2", Sampled(4, 2)},
                {"greyscale", grey},      {"odd size", odd}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const JpegCheck check = CheckPlayerJpeg(MakeJpeg(c.spec));
+    const JpegCheck check = CheckPlayerJpeg(CompressPicture(c.picture));
     EXPECT_EQ(check.result, Result::kPlayable) << check.problem;
-    EXPECT_EQ(check.width, c.spec.width);
-    EXPECT_EQ(check.height, c.spec.height);
-    EXPECT_EQ(check.components, c.spec.components);
+    EXPECT_EQ(check.width, c.picture.width);
+    EXPECT_EQ(check.height, c.picture.height);
+    EXPECT_EQ(check.components, c.picture.components);
   }
 }
 
 TEST(JpegCheck, RestartMarkersMustMatchTheInterval) {
   for (const int interval : {1, 3, 6}) {  // 6 MCUs of 16x16 in 48x32: the last one ends exactly
     SCOPED_TRACE(interval);
-    JpegSpec spec;
-    spec.restartInterval = interval;
-    EXPECT_EQ(CheckPlayerJpeg(MakeJpeg(spec)).result, Result::kPlayable);
+    CorpusPicture picture;
+    picture.restartInterval = interval;
+    EXPECT_EQ(CheckPlayerJpeg(CompressPicture(picture)).result, Result::kPlayable);
   }
-  JpegSpec spec;
-  spec.restartInterval = 2;
-  const std::vector<uint8_t> jpeg = MakeJpeg(spec);
+  CorpusPicture picture;
+  picture.restartInterval = 2;
+  const std::vector<uint8_t> jpeg = CompressPicture(picture);
 
   // Without its DRI segment the markers would reach the player's scan decoder as data.
-  const long dri = test::FindMarkerOffset(jpeg, 0xDD);
+  const long dri = test::FindMarkerOffset(jpeg, jpeg_marker::kDri);
   ASSERT_GT(dri, 0);
   std::vector<uint8_t> noInterval = jpeg;
   noInterval.erase(noInterval.begin() + dri, noInterval.begin() + dri + 6);
@@ -75,9 +76,9 @@ TEST(JpegCheck, RestartMarkersMustMatchTheInterval) {
 
   // One restart marker missing: the player would stop the scan at the next boundary.
   std::vector<uint8_t> missing = jpeg;
-  const long sos = test::FindMarkerOffset(jpeg, 0xDA);
+  const long sos = test::FindMarkerOffset(jpeg, jpeg_marker::kSos);
   for (size_t i = static_cast<size_t>(sos) + 2; i + 1 < missing.size(); ++i) {
-    if (missing[i] == 0xFF && missing[i + 1] >= 0xD0 && missing[i + 1] <= 0xD7) {
+    if (missing[i] == jpeg_marker::kPrefix && jpeg_marker::IsRst(missing[i + 1])) {
       missing.erase(missing.begin() + static_cast<long>(i),
                     missing.begin() + static_cast<long>(i) + 2);
       break;
@@ -87,32 +88,32 @@ TEST(JpegCheck, RestartMarkersMustMatchTheInterval) {
 }
 
 TEST(JpegCheck, RefusesWhatThePlayerCannotDecode) {
-  JpegSpec cmyk = Sampled(1, 1);
+  CorpusPicture cmyk = Sampled(1, 1);
   cmyk.components = 4;
-  ExpectRefused(MakeJpeg(cmyk), "CMYK");
+  ExpectRefused(CompressPicture(cmyk), "CMYK");
 
-  JpegSpec arithmetic;
+  CorpusPicture arithmetic;
   arithmetic.arithmetic = true;
-  ExpectRefused(MakeJpeg(arithmetic), "arithmetic");
+  ExpectRefused(CompressPicture(arithmetic), "arithmetic");
 
-  JpegSpec rgb = Sampled(1, 1);
+  CorpusPicture rgb = Sampled(1, 1);
   rgb.rgb = true;
-  ExpectRefused(MakeJpeg(rgb), "RGB");
+  ExpectRefused(CompressPicture(rgb), "RGB");
 
-  ExpectRefused(MakeJpeg(Sampled(2, 2, 2, 1)), "chroma sampling");
-  ExpectRefused(MakeJpeg(Sampled(3, 1)), "luma sampling");
+  ExpectRefused(CompressPicture(Sampled(2, 2, 2, 1)), "chroma sampling");
+  ExpectRefused(CompressPicture(Sampled(3, 1)), "luma sampling");
 
-  JpegSpec greyTwoByTwo;
+  CorpusPicture greyTwoByTwo;
   greyTwoByTwo.components = 1;
-  ExpectRefused(MakeJpeg(greyTwoByTwo), "greyscale picture with sampling");
+  ExpectRefused(CompressPicture(greyTwoByTwo), "greyscale picture with sampling");
 
   // 12-bit samples come in an extended frame (SOF1); a baseline header claiming 12 bits is
   // refused as well. libjpeg-turbo here encodes 8-bit only, so the headers are patched.
-  const std::vector<uint8_t> baseline = MakeJpeg(JpegSpec{});
-  const long sof = test::FindMarkerOffset(baseline, 0xC0);
+  const std::vector<uint8_t> baseline = CompressPicture(CorpusPicture{});
+  const long sof = test::FindMarkerOffset(baseline, jpeg_marker::kSof0);
   ASSERT_GT(sof, 0);
   std::vector<uint8_t> extended = baseline;
-  extended[static_cast<size_t>(sof) + 1] = 0xC1;
+  extended[static_cast<size_t>(sof) + 1] = jpeg_marker::kSof1;
   extended[static_cast<size_t>(sof) + 4] = 12;
   ExpectRefused(extended, "extended sequential");
   std::vector<uint8_t> twelveBit = baseline;
@@ -121,14 +122,14 @@ TEST(JpegCheck, RefusesWhatThePlayerCannotDecode) {
 }
 
 TEST(JpegCheck, RefusesDamagedStreams) {
-  const std::vector<uint8_t> jpeg = MakeJpeg(JpegSpec{});
+  const std::vector<uint8_t> jpeg = CompressPicture(CorpusPicture{});
   ExpectRefused({'G', 'I', 'F', '8', '9', 'a'}, "not a JPEG");
   ExpectRefused({}, "not a JPEG");
 
   // The player reads exactly one 0xFF before a marker code.
   std::vector<uint8_t> fill = jpeg;
-  const long sos = test::FindMarkerOffset(jpeg, 0xDA);
-  fill.insert(fill.begin() + sos, 0xFF);
+  const long sos = test::FindMarkerOffset(jpeg, jpeg_marker::kSos);
+  fill.insert(fill.begin() + sos, jpeg_marker::kPrefix);
   ExpectRefused(fill, "fill bytes");
 
   std::vector<uint8_t> truncated(jpeg.begin(), jpeg.end() - 2);  // no end-of-image marker
@@ -143,51 +144,56 @@ TEST(JpegCheck, RefusesDamagedStreams) {
 
   // A frame header that names a quantisation table beyond the player's four.
   std::vector<uint8_t> badQuant = jpeg;
-  const long sof = test::FindMarkerOffset(jpeg, 0xC0);
+  const long sof = test::FindMarkerOffset(jpeg, jpeg_marker::kSof0);
   badQuant[static_cast<size_t>(sof) + 12] = 4;  // first component's Tq
   ExpectRefused(badQuant, "quantisation table");
 }
 
 TEST(JpegRewrite, ProgressivePicturesBecomeBaselineWithIdenticalPixels) {
-  JpegSpec colour;
+  CorpusPicture colour;
   colour.progressive = true;
   colour.width = 50;
   colour.height = 34;
-  JpegSpec grey = colour;
+  CorpusPicture grey = colour;
   grey.components = 1;
   grey.lumaH = grey.lumaV = 1;
-  for (const JpegSpec& spec : {colour, grey}) {
-    SCOPED_TRACE(spec.components);
-    const std::vector<uint8_t> progressive = MakeJpeg(spec);
+  for (const CorpusPicture& source : {colour, grey}) {
+    SCOPED_TRACE(source.components);
+    const std::vector<uint8_t> progressive = CompressPicture(source);
     ASSERT_EQ(CheckPlayerJpeg(progressive).result, Result::kProgressive);
 
     const PlayerPicture picture = PreparePlayerPicture(progressive, "p.jpg");
     EXPECT_TRUE(picture.rewritten);
-    EXPECT_EQ(picture.width, spec.width);
-    EXPECT_EQ(picture.height, spec.height);
-    EXPECT_GT(test::FindMarkerOffset(picture.bytes, 0xC0), 0);
-    EXPECT_EQ(test::FindMarkerOffset(picture.bytes, 0xC2), -1);
+    EXPECT_EQ(picture.width, source.width);
+    EXPECT_EQ(picture.height, source.height);
+    EXPECT_GT(test::FindMarkerOffset(picture.bytes, jpeg_marker::kSof0), 0);
+    EXPECT_EQ(test::FindMarkerOffset(picture.bytes, jpeg_marker::kSof2), -1);
     EXPECT_EQ(CheckPlayerJpeg(picture.bytes).result, Result::kPlayable);
 
-    const bool isGrey = spec.components == 1;
-    const test::Decoded before = test::DecodeJpeg(progressive, isGrey);
-    const test::Decoded after = test::DecodeJpeg(picture.bytes, isGrey);
-    EXPECT_EQ(before.pixels, after.pixels);
+    // The decoded planes, before upsampling and colour conversion: equal planes are equal
+    // pixels in every decoder.
+    test::ReferencePlanes before;
+    test::ReferencePlanes after;
+    ASSERT_TRUE(test::DecodePlanesWithTurbo(progressive, before));
+    ASSERT_TRUE(test::DecodePlanesWithTurbo(picture.bytes, after));
+    EXPECT_EQ(before.widths, after.widths);
+    EXPECT_EQ(before.heights, after.heights);
+    EXPECT_EQ(before.planes, after.planes);
   }
 }
 
 TEST(JpegRewrite, PreparingKeepsBaselineBytesAndNamesRefusedFiles) {
-  const std::vector<uint8_t> baseline = MakeJpeg(JpegSpec{});
+  const std::vector<uint8_t> baseline = CompressPicture(CorpusPicture{});
   const PlayerPicture picture = PreparePlayerPicture(baseline, "b.jpg");
   EXPECT_FALSE(picture.rewritten);
   EXPECT_EQ(picture.bytes, baseline);
 
   // A progressive CMYK picture is refused without trying to rewrite it.
-  JpegSpec cmyk = Sampled(1, 1);
+  CorpusPicture cmyk = Sampled(1, 1);
   cmyk.components = 4;
   cmyk.progressive = true;
   try {
-    PreparePlayerPicture(MakeJpeg(cmyk), "photos/cmyk.jpg");
+    PreparePlayerPicture(CompressPicture(cmyk), "photos/cmyk.jpg");
     FAIL() << "a CMYK picture was accepted";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()).rfind("photos/cmyk.jpg ", 0), 0u) << e.what();

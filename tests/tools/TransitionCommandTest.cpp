@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "FilmtoolRun.h"
+#include "ReferenceCodec.h"
 #include "TempDir.h"
-#include "TestJpegs.h"
 #include "tools/filmtool/PngFile.h"
 
 namespace lumafolio {
@@ -70,10 +70,10 @@ TEST_F(TransitionCommand, WritesEveryFrameOfTheStage) {
 
 // A JPEG goes through the player's decoder; the sheet holds every frame, shrunk four times.
 TEST_F(TransitionCommand, DrawsAContactSheetFromJpegs) {
-  test::JpegSpec spec;
-  spec.width = 64;
-  spec.height = 48;
-  test::WriteBytes(folder_.File("a.jpg"), test::MakeJpeg(spec));
+  test::CorpusPicture picture;
+  picture.width = 64;
+  picture.height = 48;
+  test::WriteBytes(folder_.File("a.jpg"), test::CompressPicture(picture));
   const std::string sheet = folder_.File("sheet.png");
   ToolRun run = Filmtool({"transition", "23", "--from", folder_.File("a.jpg"), "--to", blue_,
                           "--steps", "11", "--sheet", sheet});

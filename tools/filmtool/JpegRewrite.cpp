@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "tools/filmtool/JpegFrame.h"
+#include "tools/filmtool/JpegCheck.h"
 
 namespace lumafolio {
 namespace {

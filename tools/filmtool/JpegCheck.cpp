@@ -1,8 +1,10 @@
-#include "tools/filmtool/JpegFrame.h"
+#include "tools/filmtool/JpegCheck.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+
+#include "core/jpeg/JpegMarkers.h"
 
 namespace lumafolio {
 namespace {
@@ -31,27 +33,27 @@ class JpegWalker {
   explicit JpegWalker(std::span<const uint8_t> jpeg) : data_(jpeg) {}
 
   JpegCheck Walk() {
-    if (data_.size() < 4 || data_[0] != 0xFF || data_[1] != 0xD8) {
+    if (data_.size() < 4 || data_[0] != jpeg_marker::kPrefix || data_[1] != jpeg_marker::kSoi) {
       throw Refusal{"is not a JPEG file (no start-of-image marker)"};
     }
     pos_ = 2;
     for (;;) {
       const int code = NextMarker();
-      if (code == 0xD8) throw Refusal{"holds a second start-of-image marker"};
-      if (code == 0xD9) throw Refusal{"ends before its image data"};
-      if (code >= 0xD0 && code <= 0xD7) throw Refusal{"holds a restart marker outside its scan"};
-      if (code == 0xC0 || code == 0xC2) {
-        ReadFrame(code == 0xC2);
+      if (code == jpeg_marker::kSoi) throw Refusal{"holds a second start-of-image marker"};
+      if (code == jpeg_marker::kEoi) throw Refusal{"ends before its image data"};
+      if (jpeg_marker::IsRst(code)) throw Refusal{"holds a restart marker outside its scan"};
+      if (code == jpeg_marker::kSof0 || code == jpeg_marker::kSof2) {
+        ReadFrame(code == jpeg_marker::kSof2);
         if (progressive_) return Result(JpegCheck::Result::kProgressive);
-      } else if (code == 0xC4) {
+      } else if (code == jpeg_marker::kDht) {
         ReadHuffmanTables();
-      } else if (code == 0xDB) {
+      } else if (code == jpeg_marker::kDqt) {
         ReadQuantTables();
-      } else if (code == 0xDD) {
+      } else if (code == jpeg_marker::kDri) {
         ReadRestartInterval();
-      } else if ((code >= 0xE0 && code <= 0xEF) || code == 0xFE) {
+      } else if (jpeg_marker::IsApp(code) || code == jpeg_marker::kCom) {
         ReadApplication(code);
-      } else if (code == 0xDA) {
+      } else if (code == jpeg_marker::kSos) {
         ReadScanHeader();
         ReadScanData();
         return Result(JpegCheck::Result::kPlayable);
@@ -73,22 +75,22 @@ class JpegWalker {
 
   static std::string FrameKindProblem(int code) {
     switch (code) {
-      case 0xC1:
+      case jpeg_marker::kSof1:
         return "uses an extended sequential frame (12-bit samples or more than two Huffman "
                "tables of a kind); the player decodes baseline JPEG only";
-      case 0xC3:
+      case jpeg_marker::kSof3:
         return "is a lossless JPEG; the player decodes baseline JPEG only";
-      case 0xC5:
-      case 0xC6:
-      case 0xC7:
+      case jpeg_marker::kSof5:
+      case jpeg_marker::kSof6:
+      case jpeg_marker::kSof7:
         return "is a hierarchical JPEG; the player decodes baseline JPEG only";
-      case 0xC9:
-      case 0xCA:
-      case 0xCB:
-      case 0xCD:
-      case 0xCE:
-      case 0xCF:
-      case 0xCC:
+      case jpeg_marker::kSof9:
+      case jpeg_marker::kSof10:
+      case jpeg_marker::kSof11:
+      case jpeg_marker::kSof13:
+      case jpeg_marker::kSof14:
+      case jpeg_marker::kSof15:
+      case jpeg_marker::kDac:
         return "is arithmetic-coded; the player decodes Huffman-coded baseline JPEG only";
       default:
         return "holds marker 0xFF" + Hex(code).substr(2) + ", which the player cannot read";
@@ -104,11 +106,11 @@ class JpegWalker {
   // The player expects every marker right where the previous segment ends: one 0xFF, then the
   // code. A second 0xFF (a fill byte) would be taken as the code of an unknown segment.
   int NextMarker() {
-    if (Byte(pos_) != 0xFF) {
+    if (Byte(pos_) != jpeg_marker::kPrefix) {
       throw Refusal{"has no marker where one must follow (offset " + std::to_string(pos_) + ")"};
     }
     const int code = Byte(pos_ + 1);
-    if (code == 0xFF) {
+    if (code == jpeg_marker::kPrefix) {
       throw Refusal{"has fill bytes before a marker (offset " + std::to_string(pos_) +
                     "), which the player cannot skip"};
     }
@@ -281,8 +283,8 @@ class JpegWalker {
       }
       return true;
     };
-    if (code == 0xE0 && startsWith("JFIF\0", 5)) jfif_ = true;
-    if (code == 0xEE && startsWith("Adobe", 5) && pos_ + 12 <= end)
+    if (code == jpeg_marker::kApp0 && startsWith("JFIF\0", 5)) jfif_ = true;
+    if (code == jpeg_marker::kApp14 && startsWith("Adobe", 5) && pos_ + 12 <= end)
       adobeTransform_ = data_[pos_ + 11];
     pos_ = end;
   }
@@ -340,20 +342,20 @@ class JpegWalker {
   void ReadScanData() {
     int restarts = 0;
     while (pos_ < data_.size()) {
-      if (data_[pos_] != 0xFF) {
+      if (data_[pos_] != jpeg_marker::kPrefix) {
         ++pos_;
         continue;
       }
       const int next = Byte(pos_ + 1);
-      if (next == 0x00) {
+      if (next == jpeg_marker::kStuffed) {
         pos_ += 2;
-      } else if (next >= 0xD0 && next <= 0xD7) {
+      } else if (jpeg_marker::IsRst(next)) {
         ++restarts;
         pos_ += 2;
-      } else if (next == 0xFF) {
+      } else if (next == jpeg_marker::kPrefix) {
         throw Refusal{"has fill bytes in its image data (offset " + std::to_string(pos_) +
                       "), which the player cannot skip"};
-      } else if (next == 0xD9) {
+      } else if (next == jpeg_marker::kEoi) {
         break;
       } else {
         throw Refusal{"holds more after its image data than the end-of-image marker (marker " +
