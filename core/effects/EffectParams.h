@@ -6,6 +6,7 @@ namespace lumafolio {
 
 struct Caption;
 struct CaptionGlyph;
+class CaptionCanvas;
 
 // The commands an effect routine understands. 2 and 4 exist in the protocol but do nothing.
 enum EffectCommand : int {
@@ -30,11 +31,11 @@ struct EffectParams {
   std::int32_t variant = 0;
 };
 
-// What a caption effect routine is handed. The device context is the stage's memory DC, kept
-// opaque here so that the library stays free of Windows headers.
+// What a caption effect routine is handed. The canvas stands where the stage's device context
+// would: the routine says where the glyphs go, the canvas draws them.
 struct CaptionEffectParams {
   std::int32_t size = 64;
-  void* dc = nullptr;
+  CaptionCanvas* canvas = nullptr;
   std::uint8_t* outBits = nullptr;
   const Caption* caption = nullptr;
   const CaptionGlyph* glyphs = nullptr;

@@ -292,7 +292,7 @@ void PresenterWindow::ShowNext() {
     if (transitionDone == 1) {
       driver_->AnimateCaptions(dc.get(), currentPrepared_, currentItem_);
     } else {
-      SettlePicture(dc.get());
+      driver_->SettleCaptions(dc.get(), currentPrepared_, currentItem_);
     }
   }
   worker_->Resume(currentItem_);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/captions/CaptionFrame.h"
+#include "player/captions/CaptionGdi.h"
 #include "player/media/SlideImage.h"
 
 namespace lumafolio {
@@ -46,20 +48,48 @@ int TransitionDriver::RunTransition(HDC dc, const SlideImage* current, const Sli
   return 1;
 }
 
-int TransitionDriver::AnimateCaptions(HDC dc, const SlideImage* current, const FilmItem& item) {
-  if (current == nullptr) return 0;
-  // Each caption keeps its own copy of the record and its effect for the whole animation. Only
-  // ten fit the animation's working set; later ones are not animated.
-  struct Animated {
-    int effect;
-    Caption caption;
-  };
-  std::vector<Animated> captions;
+std::vector<TransitionDriver::AnimatedCaption> TransitionDriver::LayOutCaptions(
+    const FilmItem& item) {
+  // Each caption keeps its own copy of the record, with its measured block, for the whole
+  // animation. Only ten fit the animation's working set; later ones are not shown.
+  std::vector<AnimatedCaption> captions;
   for (const Caption& caption : item.captions) {
     if (static_cast<int>(captions.size()) == kMaxAnimatedCaptions) break;
-    captions.push_back({caption.textEffect, caption});
+    AnimatedCaption& animated = captions.emplace_back();
+    animated.effect = caption.textEffect;
+    animated.caption = caption;
+    CaptionExtent block;
+    animated.glyphCount = LayoutCaption(caption, animated.glyphs, &block);
+    animated.caption.textWidth = block.width;
+    animated.caption.textHeight = block.height;
   }
-  for (const Animated& animated : captions) stage_.BeginCaption(animated.effect);
+  return captions;
+}
+
+void TransitionDriver::DrawSettled(HDC dc, const std::vector<AnimatedCaption>& captions) {
+  stage_.RestoreStage();
+  GdiCaptionCanvas canvas(stage_.StageDc());
+  for (const AnimatedCaption& animated : captions) {
+    CaptionFrameInput in;
+    in.left = animated.caption.left;
+    in.top = animated.caption.top;
+    in.glyphs = std::span(animated.glyphs).first(static_cast<std::size_t>(animated.glyphCount));
+    canvas.Draw(animated.caption, in.glyphs, PlanSettled(in));
+  }
+  stage_.Present(dc);
+}
+
+void TransitionDriver::SettleCaptions(HDC dc, const SlideImage* current, const FilmItem& item) {
+  if (current == nullptr) return;
+  const std::vector<AnimatedCaption> captions = LayOutCaptions(item);
+  stage_.CaptureStage(dc, *current);
+  DrawSettled(dc, captions);
+}
+
+int TransitionDriver::AnimateCaptions(HDC dc, const SlideImage* current, const FilmItem& item) {
+  if (current == nullptr) return 0;
+  const std::vector<AnimatedCaption> captions = LayOutCaptions(item);
+  for (const AnimatedCaption& animated : captions) stage_.BeginCaption(animated.effect);
   stage_.CaptureStage(dc, *current);
 
   bool complete = true;
@@ -70,8 +100,9 @@ int TransitionDriver::AnimateCaptions(HDC dc, const SlideImage* current, const F
       break;
     }
     stage_.RestoreStage();
-    for (const Animated& animated : captions) {
-      stage_.StepCaption(animated.effect, nullptr, 0, &animated.caption, frame, kCaptionFrames);
+    for (const AnimatedCaption& animated : captions) {
+      stage_.StepCaption(animated.effect, animated.glyphs.data(), animated.glyphCount,
+                         &animated.caption, frame, kCaptionFrames);
     }
     stage_.Present(dc);
     if (keys_.CutShort()) {
@@ -79,7 +110,10 @@ int TransitionDriver::AnimateCaptions(HDC dc, const SlideImage* current, const F
       break;
     }
   }
-  for (const Animated& animated : captions) stage_.EndCaption(animated.effect);
+  for (const AnimatedCaption& animated : captions) stage_.EndCaption(animated.effect);
+  // Cut short, the stage memory holds a frame in the middle of the animation, which a repaint
+  // or the next transition would show: the captions go to their final places instead.
+  if (!complete) DrawSettled(dc, captions);
   return complete ? 1 : 0;
 }
 

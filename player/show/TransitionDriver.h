@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <array>
+#include <vector>
+
+#include "core/captions/CaptionGlyph.h"
 #include "core/film/FilmDocument.h"
 #include "player/show/FramePacer.h"
 #include "player/show/KeyLatches.h"
@@ -26,14 +30,28 @@ class TransitionDriver {
                     int lastStep, int outgoingType);
 
   // Runs the 33 caption frames of `item` over its picture `current`, which also puts the new
-  // picture into the stage memory that repaints show. 1 when all frames ran.
+  // picture into the stage memory that repaints show. 1 when all frames ran; when a key cut it
+  // short the captions are left at their final places.
   int AnimateCaptions(HDC dc, const SlideImage* current, const FilmItem& item);
+
+  // Puts `current` with the captions of `item` at their final places into the stage memory and
+  // on screen: the item's picture after a transition cut short, which runs no animation.
+  void SettleCaptions(HDC dc, const SlideImage* current, const FilmItem& item);
 
   static constexpr int kCaptionFrames = 32;  // frames 0..32
   static constexpr int kMaxAnimatedCaptions = 10;
 
  private:
+  struct AnimatedCaption {
+    int effect = 0;
+    Caption caption;  // with the block its layout measured
+    std::array<CaptionGlyph, kMaxCaptionGlyphs> glyphs;
+    int glyphCount = 0;
+  };
+
   bool WaitForFrame(int frame);
+  static std::vector<AnimatedCaption> LayOutCaptions(const FilmItem& item);
+  void DrawSettled(HDC dc, const std::vector<AnimatedCaption>& captions);
 
   StageSurface& stage_;
   KeyLatches& keys_;

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "player/media/SlideImage.h"
 #include "core/effects/drawing/StageView.h"
+#include "player/captions/CaptionGdi.h"
+#include "player/media/SlideImage.h"
 
 namespace lumafolio {
 namespace {
@@ -150,7 +151,6 @@ int StageSurface::EndTransition(int effect) {
 int StageSurface::BeginCaption(int effect) {
   if (effect < 0) return 0;
   CaptionEffectParams params;
-  params.dc = stageDc_.get();
   params.outBits = outBits_;
   params.width = stageWidth_;
   params.height = stageHeight_;
@@ -161,8 +161,9 @@ int StageSurface::BeginCaption(int effect) {
 
 int StageSurface::StepCaption(int effect, const CaptionGlyph* glyphs, int glyphCount,
                               const Caption* caption, int frame, int frameCount) {
+  GdiCaptionCanvas canvas(stageDc_.get());
   CaptionEffectParams params;
-  params.dc = stageDc_.get();
+  params.canvas = &canvas;
   params.caption = caption;
   params.glyphs = glyphs;
   params.glyphCount = glyphCount;
