@@ -46,7 +46,7 @@ int LayoutCaption(const Caption& caption, const CaptionMeasurer& measurer,
         measurer.IsLeadByte(static_cast<std::uint8_t>(text[i])) && i + 1 < text.size();
     const std::string_view character = text.substr(i, pair ? 2 : 1);
     i += character.size();
-    if (count == static_cast<int>(glyphs.size())) continue;  // still walked for the block size
+    if (count == static_cast<int>(glyphs.size())) continue;  // no room: neither drawn nor measured
 
     const CaptionExtent extent = measurer.Measure(character);
     CaptionGlyph& glyph = glyphs[static_cast<std::size_t>(count++)];
