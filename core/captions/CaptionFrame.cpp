@@ -100,6 +100,46 @@ Wide IntegerSquareRoot(std::uint64_t value) {
 
 }  // namespace
 
+CaptionClip GlyphInkBox(const CaptionGlyph& glyph, std::int32_t x, std::int32_t y) {
+  const Wide margin = std::max(glyph.height, 0) + 2;  // + 2: the shadow
+  const Wide width = std::max(glyph.width, 0);
+  return {CaptionClip::Kind::kRectangle, Clamp32(x - margin), Clamp32(y - margin),
+          Clamp32(x + width + margin), Clamp32(y + margin)};
+}
+
+bool ClipShowsAll(const CaptionClip& clip, const CaptionClip& box) {
+  switch (clip.kind) {
+    case CaptionClip::Kind::kNone:
+      return true;
+    case CaptionClip::Kind::kRectangle:
+      return box.left >= clip.left && box.top >= clip.top && box.right <= clip.right &&
+             box.bottom <= clip.bottom;
+    case CaptionClip::Kind::kEllipse: {
+      const double cx = (static_cast<double>(clip.left) + clip.right) / 2;
+      const double cy = (static_cast<double>(clip.top) + clip.bottom) / 2;
+      const double rx = (static_cast<double>(clip.right) - clip.left) / 2 - 2;
+      const double ry = (static_cast<double>(clip.bottom) - clip.top) / 2 - 2;
+      if (rx <= 0 || ry <= 0) return false;
+      // The ellipse is convex: the box is inside when its four corners are.
+      for (const double x : {static_cast<double>(box.left), static_cast<double>(box.right)}) {
+        for (const double y : {static_cast<double>(box.top), static_cast<double>(box.bottom)}) {
+          const double u = (x - cx) / rx;
+          const double v = (y - cy) / ry;
+          if (u * u + v * v > 1.0) return false;
+        }
+      }
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ClipHidesAll(const CaptionClip& clip, const CaptionClip& box) {
+  if (clip.kind == CaptionClip::Kind::kNone) return false;
+  return box.right <= clip.left || box.left >= clip.right || box.bottom <= clip.top ||
+         box.top >= clip.bottom || clip.left >= clip.right || clip.top >= clip.bottom;
+}
+
 const std::int32_t kCaptionDelayTable[32] = {3,  8,  26, 15, 1,  18, 7,  20, 12, 9, 21,
                                              6,  23, 31, 28, 19, 22, 4,  30, 11, 0, 13,
                                              29, 27, 10, 16, 5,  25, 17, 2,  24, 14};

@@ -33,6 +33,17 @@ struct CaptionFrame {
   std::vector<PlacedGlyph> glyphs;
 };
 
+// A box that holds every pixel a glyph drawn at a baseline point may touch, its shadow included:
+// a glyph's ink stays within its height of the advance box, even in italics.
+CaptionClip GlyphInkBox(const CaptionGlyph& glyph, std::int32_t x, std::int32_t y);
+
+// Whether a clip lets all of `box` show (drawing it clipped or not gives the same pixels), and
+// whether it hides all of it (it need not be drawn at all). Both err on the side of "no": a
+// round clip's region only approximates its ellipse, so the ellipse is taken 2 pixels smaller
+// for "shows" and as its whole box for "hides".
+bool ClipShowsAll(const CaptionClip& clip, const CaptionClip& box);
+bool ClipHidesAll(const CaptionClip& clip, const CaptionClip& box);
+
 // What a caption effect computes a frame from.
 struct CaptionFrameInput {
   std::int32_t left = 0;  // the caption's place on the stage

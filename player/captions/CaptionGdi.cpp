@@ -30,23 +30,19 @@ class GdiMeasurer final : public CaptionMeasurer {
   CaptionFontMetrics metrics_;
 };
 
-// A clip region that is selected and deleted at once (the DC keeps its own copy) and removed
-// again when the frame is drawn.
+// The frame's clip region, selected only while a glyph that straddles its edge is drawn:
+// clipping every character through a round region is what made a frame of ten long captions
+// miss the display's refresh, and a glyph wholly inside the clip draws the same pixels without
+// it. Removed again when the frame is drawn.
 class ClipScope {
  public:
-  ClipScope(HDC dc, const CaptionClip& clip) : dc_(dc) {
+  ClipScope(HDC dc, const CaptionClip& clip) : dc_(dc), clip_(clip) {
     if (clip.kind == CaptionClip::Kind::kNone) return;
-    GdiObject<HRGN> region(clip.kind == CaptionClip::Kind::kRectangle
-                               ? CreateRectRgn(clip.left, clip.top, clip.right, clip.bottom)
-                               : CreateRoundRectRgn(clip.left, clip.top, clip.right, clip.bottom,
-                                                    clip.right - clip.left,
-                                                    clip.bottom - clip.top));
-    if (!region) {
-      failed_ = true;
-      return;
-    }
-    SelectClipRgn(dc_, region.get());
-    selected_ = true;
+    region_.reset(clip.kind == CaptionClip::Kind::kRectangle
+                      ? CreateRectRgn(clip.left, clip.top, clip.right, clip.bottom)
+                      : CreateRoundRectRgn(clip.left, clip.top, clip.right, clip.bottom,
+                                           clip.right - clip.left, clip.bottom - clip.top));
+    failed_ = !region_;
   }
   ClipScope(const ClipScope&) = delete;
   ClipScope& operator=(const ClipScope&) = delete;
@@ -55,8 +51,21 @@ class ClipScope {
   }
   bool Failed() const { return failed_; }
 
+  // False when the clip hides all of `box`; otherwise the clip is selected or removed for it.
+  bool Prepare(const CaptionClip& box) {
+    if (ClipHidesAll(clip_, box)) return false;
+    const bool needed = !ClipShowsAll(clip_, box);
+    if (needed != selected_) {
+      SelectClipRgn(dc_, needed ? region_.get() : nullptr);
+      selected_ = needed;
+    }
+    return true;
+  }
+
  private:
   HDC dc_;
+  CaptionClip clip_;
+  GdiObject<HRGN> region_;
   bool selected_ = false;
   bool failed_ = false;
 };
@@ -138,12 +147,13 @@ void GdiCaptionCanvas::Draw(const Caption& caption, std::span<const CaptionGlyph
   if (!font || dc_ == nullptr) return;
   const SelectionScope selected(dc_, font.get());
   const TextModeScope mode(dc_);
-  const ClipScope clip(dc_, frame.clip);
+  ClipScope clip(dc_, frame.clip);
   if (clip.Failed()) return;  // a region GDI could not make shows nothing of this frame
   for (const PlacedGlyph& placed : frame.glyphs) {
     if (placed.index < 0 || static_cast<std::size_t>(placed.index) >= glyphs.size()) continue;
-    DrawCaptionChar(dc_, placed.x, placed.y, glyphs[static_cast<std::size_t>(placed.index)].code,
-                    caption.textColour, caption.shadow);
+    const CaptionGlyph& glyph = glyphs[static_cast<std::size_t>(placed.index)];
+    if (!clip.Prepare(GlyphInkBox(glyph, placed.x, placed.y))) continue;
+    DrawCaptionChar(dc_, placed.x, placed.y, glyph.code, caption.textColour, caption.shadow);
   }
 }
 

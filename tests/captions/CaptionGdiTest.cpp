@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/captions/CaptionFrame.h"
 #include "core/effects/EffectLibrary.h"
 #include "core/effects/EffectTable.h"
 #include "core/film/FilmDocument.h"
@@ -196,6 +197,45 @@ TEST(CaptionGdi, ClipsShowWhatTheEffectUncovers) {
     }
   }
   EXPECT_GT(shown, 50);
+  // Glyphs wholly inside a round clip are drawn without it: the pixels must be those of every
+  // glyph drawn through the region, frame by frame as the iris opens over a block of small text.
+  caption.text =
+      "Many small letters in\r\nfour lines, so that\r\nthe iris opens over\r\nsome whole glyphs.";
+  caption.font.height = -12;
+  caption.shadow = 1;
+  const int count = LayoutCaption(caption, glyphs, &block);
+  for (int frame = 4; frame < 32; frame += 6) {
+    CaptionFrameInput in;
+    in.left = caption.left;
+    in.top = caption.top;
+    in.width = block.width;
+    in.height = block.height;
+    in.glyphs = std::span(glyphs).first(static_cast<std::size_t>(count));
+    in.frame = frame;
+    in.frameCount = 32;
+    const CaptionFrame plan = PlanIris(in);
+    Picture throughRegion(300, 140);
+    ASSERT_LT(block.height, 100);
+    {
+      const GdiObject<HFONT> font = CreateCaptionFont(caption.font);
+      const SelectionScope selected(throughRegion.Dc(), font.get());
+      SetBkMode(throughRegion.Dc(), TRANSPARENT);
+      SetTextAlign(throughRegion.Dc(), TA_BASELINE | TA_LEFT);
+      const CaptionClip& c = plan.clip;
+      const GdiObject<HRGN> region(
+          CreateRoundRectRgn(c.left, c.top, c.right, c.bottom, c.right - c.left, c.bottom - c.top));
+      SelectClipRgn(throughRegion.Dc(), region.get());
+      for (const PlacedGlyph& placed : plan.glyphs) {
+        DrawCaptionChar(throughRegion.Dc(), placed.x, placed.y, glyphs[placed.index].code,
+                        caption.textColour, 1);
+      }
+      SelectClipRgn(throughRegion.Dc(), nullptr);
+    }
+    Picture canvas(300, 140);
+    GdiCaptionCanvas(canvas.Dc()).Draw(caption, in.glyphs, plan);
+    EXPECT_EQ(canvas.Pixels(), throughRegion.Pixels()) << "frame " << frame;
+  }
+
   // The clip is removed after the frame: the DC draws everywhere again.
   EXPECT_EQ(GetClipRgn(half.Dc(), GdiObject<HRGN>(CreateRectRgn(0, 0, 1, 1)).get()), 0);
 }
