@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/captions/CaptionFrame.h"
+#include "core/effects/EffectTable.h"
 #include "player/captions/CaptionGdi.h"
 #include "player/media/SlideImage.h"
 
@@ -55,6 +56,9 @@ std::vector<TransitionDriver::AnimatedCaption> TransitionDriver::LayOutCaptions(
   std::vector<AnimatedCaption> captions;
   for (const Caption& caption : item.captions) {
     if (static_cast<int>(captions.size()) == kMaxAnimatedCaptions) break;
+    // A damaged film's effect code names no effect: that caption is never drawn, animated or
+    // settled.
+    if (caption.textEffect < 0 || caption.textEffect >= kCaptionEffectRecordCount) continue;
     AnimatedCaption& animated = captions.emplace_back();
     animated.effect = caption.textEffect;
     animated.caption = caption;

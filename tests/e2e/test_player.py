@@ -261,6 +261,40 @@ file = "{deck2}"
             self.assert_black_screen(s, "video-without-poster")
             self.escape(s, window)
 
+    def test_damaged_captions_are_drawn_clamped_or_not_at_all_and_the_show_goes_on(self):
+        # Caption fields filmtool would refuse: effect codes outside the table, fonts of no or
+        # absurd height, a face filling its whole field, line spacings of 0, below 0 and huge,
+        # places far off the stage, more captions than an animation draws. Each frame of both
+        # items must be drawn without a crash, and the show must end cleanly.
+        from wineharness import load_image
+        first, second = (p.read_bytes() for p in self.pictures[:2])
+        lines = "one\r\ntwo\r\nthree"
+        captions = [
+            {"text_effect": 99, "text": "no such effect"},
+            {"text_effect": -3, "text": "nor this"},
+            {"text_effect": 5, "text": "no height", "font": {"height": 0}},
+            {"text_effect": 18, "text": "huge", "font": {"height": -2000000000}},
+            {"text_effect": 6, "text": "F" * 20, "font": {"face": "F" * 32}},
+            {"text_effect": 7, "text": lines, "line_spacing": -100, "alignment": 12345},
+            {"text_effect": 12, "text": lines, "line_spacing": 0, "alignment": 2},
+            {"text_effect": 4, "text": lines, "line_spacing": 2000000000},
+            {"text_effect": 18, "text": "far away", "left": 2000000000, "top": -2000000000},
+            {"text_effect": 5, "text": "W" * 255, "left": -2000000000},
+            {"text_effect": 27, "text": "eleventh"},
+            {"text_effect": 27, "text": "twelfth"}]
+        film = {"loop": 1, "play_mode": 728, "items": [
+            {"type": 1000, "media_file": str(len(first)), "transition_steps": 4,
+             "duration_seconds": 1, "captions": captions},
+            {"type": 1000, "media_file": str(len(second)), "transition_steps": 4,
+             "duration_seconds": 1, "captions": captions[2:]}]}
+        program = self.raw(film, first + second)
+        with self.session() as s:
+            window = self.start(s, program)
+            time.sleep(6)  # both items, twice, with their animations
+            shot = load_image(s.screenshot(pathlib.Path(ARGS.screenshots) / "damaged-captions.png"))
+            self.assertNotEqual(shot.pixel(512, 384), (0, 0, 0), "no picture on the stage")
+            self.escape(s, window)
+
     def test_alt_f4_ends_the_show_like_escape_whichever_window_is_active(self):
         program = self.film_with_music()
         for how in ("at once", "after Page Down", "after a click"):
