@@ -288,20 +288,23 @@ TEST(EffectNames, NamesAndIndexesMatchOneToOne) {
   EXPECT_EQ(CaptionEffectFromName("sweep-up"), 0);  // rising from the bottom edge
   EXPECT_EQ(TransitionFromName("fade "), std::nullopt);
 
-  // The transition command's help lists every transition on a line of its own: name, index and
-  // what it does.
-  std::istringstream listing(TransitionListing());
-  int lines = 0;
-  for (std::string line; std::getline(listing, line); ++lines) {
-    std::istringstream words(line);
-    std::string name;
-    int index = -1;
-    std::string firstWord;
-    words >> name >> index >> firstWord;
-    EXPECT_EQ(TransitionFromName(name), index) << line;
-    EXPECT_FALSE(firstWord.empty()) << "no summary: " << line;
-  }
-  EXPECT_EQ(lines, kTransitionCount);
+  // The help lists every effect on a line of its own: name, index and what it does.
+  const auto check = [](const std::string& text, auto fromName, int count) {
+    std::istringstream listing(text);
+    int lines = 0;
+    for (std::string line; std::getline(listing, line); ++lines) {
+      std::istringstream words(line);
+      std::string name;
+      int index = -1;
+      std::string firstWord;
+      words >> name >> index >> firstWord;
+      EXPECT_EQ(fromName(name), index) << line;
+      EXPECT_FALSE(firstWord.empty()) << "no summary: " << line;
+    }
+    EXPECT_EQ(lines, count);
+  };
+  check(TransitionListing(), TransitionFromName, kTransitionCount);
+  check(CaptionEffectListing(), CaptionEffectFromName, kCaptionEffectCount);
 }
 
 TEST(Cp1252, ConvertsBothWaysAndRefusesWhatItLacks) {

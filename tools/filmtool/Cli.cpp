@@ -88,6 +88,8 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   transitionCommand->add_option("--seed", transition.seed,
                                 "Seed of the random effects (the same seed draws the same frames)");
   transitionCommand->footer("Transitions:\n" + TransitionListing());
+  buildCommand->footer("Transitions (an item's `transition`):\n" + TransitionListing() +
+                       "\nCaption effects (a caption's `effect`):\n" + CaptionEffectListing());
 
   try {
     app.parse(argc, argv);

@@ -43,14 +43,23 @@ std::optional<int> CaptionEffectFromName(std::string_view name) {
   return Find(CaptionEffectTable(), name);
 }
 
-std::string TransitionListing() {
+namespace {
+
+template <typename Table>
+std::string Listing(const Table& table) {
   std::string listing;
-  for (const TransitionEntry& entry : TransitionTable()) {
+  for (const auto& entry : table) {
     char line[160];
     std::snprintf(line, sizeof line, "  %-16s %2d  %s\n", entry.name, entry.index, entry.summary);
     listing += line;
   }
   return listing;
 }
+
+}  // namespace
+
+std::string TransitionListing() { return Listing(TransitionTable()); }
+
+std::string CaptionEffectListing() { return Listing(CaptionEffectTable()); }
 
 }  // namespace lumafolio

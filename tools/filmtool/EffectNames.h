@@ -26,5 +26,6 @@ std::optional<int> CaptionEffectFromName(std::string_view name);
 
 // Every transition, one line each: its name, its index and what it does.
 std::string TransitionListing();
+std::string CaptionEffectListing();
 
 }  // namespace lumafolio
