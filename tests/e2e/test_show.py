@@ -1,9 +1,9 @@
 """The show end to end under wine: films built by the native filmtool around player.exe, played
 and watched from outside (screenshots, exit codes, files), never through a hook in the player.
 
-Pictures are made here (PPM -> cjpeg, baseline) so that what the screen must show is known: a
-picture of exactly 800 x 600 must appear on the stage bit for bit as the player's own decoder
-(filmtool decode) gives it; other sizes fitted to the stage within a nearest-pixel stretch.
+Pictures are made by pictures.py (PPM -> cjpeg, baseline) so that what the screen must show is
+known: a picture of exactly 800 x 600 must appear on the stage bit for bit as the player's own
+decoder (filmtool decode) gives it; other sizes fitted to the stage within a nearest-pixel stretch.
 """
 import contextlib
 import pathlib
@@ -14,6 +14,7 @@ import tempfile
 import time
 import unittest
 
+from pictures import Picture
 from player_args import parse_args
 
 ARGS = None
@@ -23,45 +24,20 @@ SCREEN = (1024, 768)
 STAGE = ((SCREEN[0] - 800) // 2, (SCREEN[1] - 600) // 2)  # (112, 84)
 
 
-def write_ppm(path, width, height, pixel):
-    rows = bytearray()
-    for y in range(height):
-        for x in range(width):
-            rows += bytes(pixel(x, y))
-    path.write_bytes(b"P6 %d %d 255\n" % (width, height) + bytes(rows))
-
-
-class Picture:
-    """A test JPEG and the stage picture the player's decoder makes of it (RGB rows)."""
-
-    def __init__(self, work, name, width, height, pixel):
-        ppm = work / f"{name}.ppm"
-        write_ppm(ppm, width, height, pixel)
-        self.path = work / f"{name}.jpg"
-        with open(self.path, "wb") as out:
-            subprocess.run(["cjpeg", "-quality", "92", "-baseline", str(ppm)], stdout=out, check=True)
-        bmp = work / f"{name}.bmp"
-        subprocess.run([pathlib.Path(ARGS.native) / "tools/filmtool/filmtool", "decode", self.path,
-                        "-o", bmp], check=True, capture_output=True)
-        from wineharness import load_image
-        self.decoded = load_image(bmp)
-        self.width, self.height = width, height
-
-
 class ShowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = pathlib.Path(tempfile.mkdtemp(prefix="lumafolio-show-"))
         # Three stage-sized pictures that differ everywhere, a wide one and a large one.
-        cls.red = Picture(cls.work, "red", 800, 600,
+        cls.red = Picture(ARGS.native, cls.work, "red", 800, 600,
                           lambda x, y: (200 + (x // 40) % 2 * 40, (y * 255) // 600, 30))
-        cls.green = Picture(cls.work, "green", 800, 600,
+        cls.green = Picture(ARGS.native, cls.work, "green", 800, 600,
                             lambda x, y: (20, 180 + (y // 50) % 2 * 50, (x * 255) // 800))
-        cls.blue = Picture(cls.work, "blue", 800, 600,
+        cls.blue = Picture(ARGS.native, cls.work, "blue", 800, 600,
                            lambda x, y: ((x + y) % 64, 40, 220 - (x // 100) * 10))
-        cls.wide = Picture(cls.work, "wide", 1000, 500,
+        cls.wide = Picture(ARGS.native, cls.work, "wide", 1000, 500,
                            lambda x, y: (255 * ((x // 100) % 2), 128, 255 * ((y // 100) % 2)))
-        cls.large = Picture(cls.work, "large", 1600, 1200,
+        cls.large = Picture(ARGS.native, cls.work, "large", 1600, 1200,
                             lambda x, y: ((x * 7) % 256, (y * 5) % 256, ((x // 200 + y // 200) % 2) * 255))
 
     @classmethod
