@@ -64,6 +64,7 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
     WindowDc dc(window());
     stage_->CreateBitmaps(dc.get());
   }
+  music_ = std::make_unique<MusicPlayer>(window());
   loop_ = film.LoopFlag();
   playMode_ = film.PlayMode();
   keys_ = std::make_unique<KeyLatches>(Manual());
@@ -106,6 +107,7 @@ void PresenterWindow::Destroy() {
     cursorHidden_ = false;
   }
   displayAwake_.reset();
+  StopMusic();
   worker_.reset();  // stops the thread and waits for it
   driver_.reset();
   pacer_.reset();
@@ -115,6 +117,7 @@ void PresenterWindow::Destroy() {
   nextPrepared_ = nullptr;
   slideView_.reset();
   stage_.reset();
+  music_.reset();  // silent by now: stopped above
   DestroyOwnWindow();
 }
 
@@ -284,6 +287,7 @@ void PresenterWindow::ShowNext() {
       driver_->RunTransition(dc.get(), currentPrepared_, prepared, next->transitionEffect,
                              next->transitionSteps, currentItem_.itemType);
   currentItem_ = *next;
+  StartMusic();
   {
     LockScope lock(worker_->ItemLock());
     StartItem(dc.get());
@@ -324,6 +328,29 @@ void PresenterWindow::StartItem(HDC dc) {
     default:
       break;
   }
+}
+
+void PresenterWindow::StartMusic() {
+  switch (currentItem_.musicMode) {
+    case kMusicStop:
+      StopMusic();
+      break;
+    case kMusicCdTrack:
+    case kMusicFile:
+      if (!currentItem_.musicFile.empty()) {
+        // A file that will not play leaves the show silent; the show goes on either way.
+        music_->playFile(currentItem_.musicFile);
+        musicPlaying_ = true;
+      }
+      break;
+    default:
+      break;  // the music plays on unchanged
+  }
+}
+
+void PresenterWindow::StopMusic() {
+  if (!std::exchange(musicPlaying_, false) || !music_) return;
+  music_->stopMusic();
 }
 
 void PresenterWindow::SettlePicture(HDC dc) {

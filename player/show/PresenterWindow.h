@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/film/FilmDocument.h"
+#include "player/music/MusicPlayer.h"
 #include "player/show/FramePacer.h"
 #include "player/show/KeyLatches.h"
 #include "player/show/ShowWorker.h"
@@ -26,7 +27,8 @@ class SlideImage;
 //
 // A show step (ShowNext) brings on the next item: it waits for the worker to have prepared it,
 // holds the worker, runs the transition and the caption frames, makes the item current, and
-// lets the worker prepare the one after. Timed films step on timer 11, manual films on Page
+// lets the worker prepare the one after. The item's music starts (or stops) as it comes on
+// screen and runs on across items. Timed films step on timer 11, manual films on Page
 // Down or a click; Page Up goes back; Escape and a double-click end the show through the host.
 class PresenterWindow final : public Window {
  public:
@@ -67,6 +69,9 @@ class PresenterWindow final : public Window {
   // that repaints and the next transition start from.
   void SettlePicture(HDC dc);
   void StartItem(HDC dc);
+  // The item's background music: stopped, started, or left to run on.
+  void StartMusic();
+  void StopMusic();
   bool PrepareNext(const FilmItem& next);
   void EndShowThroughHost() const;
   void StartShowTimer(UINT milliseconds);
@@ -90,6 +95,8 @@ class PresenterWindow final : public Window {
   std::unique_ptr<KeyLatches> keys_;
   std::unique_ptr<FramePacer> pacer_;
   std::unique_ptr<TransitionDriver> driver_;
+  std::unique_ptr<MusicPlayer> music_;
+  bool musicPlaying_ = false;              // an item started music that has not been stopped since
   SlideImage* currentPrepared_ = nullptr;  // the picture on screen (owned by the slide view)
   SlideImage* nextPrepared_ = nullptr;     // the prepared next picture (written by the worker)
 };
