@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
+#include "player/ppt/PptLauncher.h"
 #include "player/win32/ComInitialisation.h"
-#include "player/win32/RegistryKey.h"
 
 namespace lumafolio {
 
@@ -21,20 +21,8 @@ bool IsVideoPlaybackAvailable() {
 }
 
 bool IsPptViewerInstalled() {
-  // The viewer's own key, written without a leading or trailing separator: the registry refuses
-  // a key path that begins with one, so the viewer would never be found.
-  RegistryKey key(HKEY_LOCAL_MACHINE, "SOFTWARE\\MICROSOFT\\OFFICE\\8.0\\POWERPOINT\\VIEWER\\8.0",
-                  KEY_READ);
-  if (!key) return false;
-  char path[260] = {};
-  DWORD size = sizeof path;
-  DWORD type = 0;
-  if (RegQueryValueExA(key.get(), "Path", nullptr, &type, reinterpret_cast<BYTE*>(path), &size) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  path[sizeof path - 1] = '\0';  // a value of exactly 260 bytes may lack its terminator
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  const PptViewerEntry viewer = ReadPptViewerEntry();
+  return viewer.path && GetFileAttributesA(viewer.path->c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string FindCdRomDrive(const std::function<unsigned(const char* root)>& driveType) {

@@ -59,6 +59,7 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
 
   slideView_ = std::make_unique<SlideView>(window());
   slideView_->Bind(currentItem_, stageRect);
+  pptLauncher_ = std::make_unique<PptLauncher>(window());
   stage_ = std::make_unique<StageSurface>(width, height, kStageWidth, kStageHeight);
   {
     WindowDc dc(window());
@@ -116,6 +117,7 @@ void PresenterWindow::Destroy() {
   currentPrepared_ = nullptr;
   nextPrepared_ = nullptr;
   slideView_.reset();
+  pptLauncher_.reset();
   stage_.reset();
   music_.reset();  // silent by now: stopped above
   DestroyOwnWindow();
@@ -228,8 +230,7 @@ bool PresenterWindow::PrepareNext(const FilmItem& next) {
                                       &nextPrepared_) == 1;
     case kItemPowerPoint:
       slideView_->DropPrepared();
-      nextPrepared_ = nullptr;
-      return true;
+      return pptLauncher_->Prepare(&nextPrepared_) == 1;
     default:
       return false;
   }
@@ -322,7 +323,12 @@ void PresenterWindow::StartItem(HDC dc) {
       }
       break;
     case kItemPowerPoint:
-      currentPrepared_ = nullptr;
+      // The show stands still until the viewer has been closed.
+      pptLauncher_->RunShow(currentItem_, &currentPrepared_);
+      // The viewer had the keyboard: take it back, or Escape and the paging keys would go to
+      // whichever window the system picked, and the show could not be ended or stepped on.
+      SetForegroundWindow(window());
+      SetFocus(window());
       InvalidateRect(window(), nullptr, TRUE);
       break;
     default:

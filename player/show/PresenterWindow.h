@@ -7,6 +7,7 @@
 
 #include "core/film/FilmDocument.h"
 #include "player/music/MusicPlayer.h"
+#include "player/ppt/PptLauncher.h"
 #include "player/show/FramePacer.h"
 #include "player/show/KeyLatches.h"
 #include "player/show/ShowWorker.h"
@@ -90,6 +91,7 @@ class PresenterWindow final : public Window {
   std::unique_ptr<DisplayAwake> displayAwake_;
 
   std::unique_ptr<SlideView> slideView_;
+  std::unique_ptr<PptLauncher> pptLauncher_;
   std::unique_ptr<StageSurface> stage_;
   std::unique_ptr<ShowWorker> worker_;
   std::unique_ptr<KeyLatches> keys_;

@@ -10,12 +10,13 @@ namespace {
 
 constexpr char kViewerKey[] = "SOFTWARE\\MICROSOFT\\OFFICE\\8.0\\POWERPOINT\\VIEWER\\8.0";
 
-void SetViewerPath(const char* path) {
+// The viewer's "Path" value: `path` as a value of `type`.
+void SetViewerPath(const char* path, DWORD type = REG_SZ) {
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kViewerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                             nullptr),
             ERROR_SUCCESS);
-  RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+  RegSetValueExA(key, "Path", 0, type, reinterpret_cast<const BYTE*>(path),
                  static_cast<DWORD>(std::strlen(path) + 1));
   RegCloseKey(key);
 }
@@ -28,6 +29,8 @@ TEST(MediaAvailability, ViewerCountsOnlyWhenItsProgramIsThere) {
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   SetViewerPath(self);  // any program that exists stands in for the viewer
   EXPECT_TRUE(IsPptViewerInstalled());
+  SetViewerPath(self, REG_BINARY);  // not a path, whatever its bytes
+  EXPECT_FALSE(IsPptViewerInstalled());
   SetViewerPath("C:\\no\\such\\PPTVIEW.EXE");
   EXPECT_FALSE(IsPptViewerInstalled());
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, kViewerKey);

@@ -65,9 +65,11 @@ steps = {n}
         return out
 
     @contextlib.contextmanager
-    def play(self, program):
+    def play(self, program, prepare=lambda session: None):
+        """Plays PROGRAM in a fresh session, after PREPARE(session) has set the prefix up."""
         from wineharness import WineSession
         with WineSession(ARGS.root) as session:
+            prepare(session)
             self.session = session
             self.temp = pathlib.Path(session.windows_temp_dir())
             if self.temp.exists():
@@ -357,7 +359,6 @@ steps = {n}
             self.assert_ends()
 
     def test_a_film_left_without_items_ends_at_once(self):
-        from wineharness import WineSession
         deck = self.work / "deck.pps"
         deck.write_bytes(b"P" * 500)
         (self.work / "film.toml").write_text(f'[[item]]\ntype = "powerpoint"\nfile = "{deck}"\n')
@@ -380,7 +381,58 @@ steps = {n}
             session.key("Return")
             self.assert_ends()
 
+    def test_a_powerpoint_item_holds_the_show_until_the_viewer_is_closed(self):
+        deck = self.work / "Quarterly review deck.pps"  # spaces and a long name
+        deck.write_bytes(b"P" * 700)
+        show = f'type = "powerpoint"\nfile = "{deck}"\nduration = 1'
+        items = [f'file = "{self.red.path}"\nduration = 1', show,
+                 f'file = "{self.green.path}"\nduration = 2', show,
+                 f'file = "{self.blue.path}"\nduration = 2']
+        (self.work / "film.toml").write_text('[film]\nloop = false\n' + "".join(
+            f'[[item]]\n{item}\ntransition = "cut"\nsteps = 2\n' for item in items))
+        program = self.work / "powerpoint.exe"
+        subprocess.run([pathlib.Path(ARGS.native) / "tools/filmtool/filmtool", "build",
+                        self.work / "film.toml", "-o", program, "--player", ARGS.player],
+                       check=True, capture_output=True)
+        viewer = None
+
+        def register_viewer(session):
+            nonlocal viewer
+            viewer = session.linux_path(r"C:\Program Files\Stand-in Viewer\PowerPoint Viewer.exe")
+            viewer.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy(ARGS.viewer, viewer)
+            (viewer.parent / "viewer-args.txt").unlink(missing_ok=True)
+            session.run_wine(["reg", "add", r"HKLM\SOFTWARE\MICROSOFT\OFFICE\8.0\POWERPOINT\VIEWER\8.0",
+                              "/v", "Path", "/d", session.windows_path(viewer), "/f"])
+
+        with self.play(program, register_viewer) as session:
+            args_file = viewer.parent / "viewer-args.txt"
+            session.wait_window("Stand-in Viewer", timeout=60)
+            # Short paths that exist, no quotes: the viewer's own path, /A, the show file.
+            [line] = args_file.read_text().splitlines()
+            self.assertNotIn('"', line)
+            shown_viewer, switch, show = line.split(" ")
+            self.assertEqual(switch, "/A")
+            # Wine makes short names up; it finds the files they stand for.
+            long_path = lambda short: pathlib.Path(session.run_wine(["winepath", "-u", short]).stdout.strip())
+            self.assertTrue(long_path(shown_viewer).samefile(viewer))
+            self.assertEqual(long_path(show).read_bytes(), deck.read_bytes())
+            # The show stands still while the viewer runs: a show that went on would have started
+            # the second viewer by now.
+            time.sleep(4)
+            self.assertIsNone(session.proc.poll())
+            self.assertEqual(len(args_file.read_text().splitlines()), 1)
+            (viewer.parent / "viewer-close").touch()
+            self.wait_for(self.green)
+            # The viewer had the keyboard; the show has it back and can be ended.
+            session.wait_active(PRESENTER_TITLE, timeout=10)
+            # The viewer is gone for the second show: it shows nothing and the show goes on.
+            viewer.unlink()
+            self.wait_for(self.blue, timeout=10)
+            self.assert_ends(within=10)
+            self.assertEqual(len(args_file.read_text().splitlines()), 1)
+
 if __name__ == "__main__":
-    ARGS, rest = parse_args()
+    ARGS, rest = parse_args("viewer")
     pathlib.Path(ARGS.screenshots).mkdir(parents=True, exist_ok=True)
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
