@@ -10,6 +10,8 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   # running Windows programs: wine, a virtual display, input and screenshots, fonts with the metrics of Arial etc.
   wine64 fonts-wine fonts-liberation fonts-liberation2 xvfb xauth xdotool x11-apps imagemagick util-linux procps
+  # sound under wine without a sound card: wine's ALSA driver writes into ALSA's own file device
+  libasound2 libasound2-data
   # a window manager on the test displays, as on a user's desktop; window properties and repaints
   openbox x11-utils x11-xserver-utils
   # code-signing films in the tests, with a throw-away certificate

@@ -13,7 +13,7 @@ with 128 + signal number; 125 means the harness itself failed.
 Python, for end-to-end tests of whole programs (install_signal_handlers() makes SIGTERM/SIGINT
 unwind `with` blocks, so that they clean up):
 
-    with WineSession(root, screen="1024x768x24", fresh=False) as s:
+    with WineSession(root, screen="1024x768x24", fresh=False, audio=None, audio_format="raw") as s:
         s.start(exe, args, cwd=None, env=None)          # -> Popen; the session's program
         s.start_another(exe, args)                      # -> Popen; one more beside it
         window = s.wait_window("Title", timeout=30)     # exact name, mapped; -> X window id
@@ -24,6 +24,7 @@ unwind `with` blocks, so that they clean up):
         s.prefix, s.display, s.env, s.linux_path("C:\\x"), s.windows_path(path), s.windows_temp_dir()
         s.active_window()                                # -> X window id of the focused window, or None
         s.wait_active("Title", timeout=30)              # until the window named so is the active one
+        s.audio_captures()                               # -> [Path]: what was played, see below
 
 Layout under ROOT: `template/` is a prefix made once (wineboot -i, fonts with the metrics of the
 usual Windows faces, GDI Direct3D so that video in child windows is not black); `slot-N/` are
@@ -39,6 +40,16 @@ wine waits 2 s per window for a withdrawal nobody confirms).
 Every wine process gets WINEPREFIX, DISPLAY and TMPDIR from the session: wine finds its server
 through TMPDIR, so a program given another TMPDIR would start a second server on the same prefix.
 Every process a run starts is stopped by it, and by a guard process if the run is killed.
+
+A session given `audio=PATH` keeps what its programs play instead of sending it to a sound card:
+its wine processes get a HOME of the slot's own (`home-N/` under ROOT) whose `.asoundrc` makes
+ALSA's default device a file writer in front of the null device, and PULSE_SERVER pointing
+nowhere, so that wine's PulseAudio driver gives way to its ALSA driver. Every opening of the sound
+device writes one file, PATH first, then PATH.0001, PATH.0002... (`audio_captures()` lists them in
+that order): the samples exactly as the program sent them ("raw"), or the same behind a WAV header
+("wav"), at the pace wine feeds them (a few times real time, since the null device never waits);
+where that feed runs late (an underrun, on a busy machine) wine fills the moment with silence. The
+prefix does not depend on HOME once made (its user folders link to the HOME of its making).
 """
 import argparse
 import contextlib
@@ -380,9 +391,13 @@ def load_image(path):
 class WineSession:
     """One slot: its prefix, an Xvfb display, a wineserver and (after `start`) one program."""
 
-    def __init__(self, root, screen=DEFAULT_SCREEN, fresh=False, start_timeout=600):
+    def __init__(self, root, screen=DEFAULT_SCREEN, fresh=False, start_timeout=600, audio=None,
+                 audio_format="raw"):
         # Absolute: wine refuses a relative WINEPREFIX.
         self.root, self.screen, self.fresh, self.start_timeout = Path(root).resolve(), screen, fresh, start_timeout
+        if audio_format not in ("raw", "wav"):
+            raise ValueError(f"audio_format must be raw or wav, not {audio_format!r}")
+        self.audio, self.audio_format = (Path(audio).resolve() if audio else None), audio_format
         self.proc = None
         self.others = []
         self.window = None
@@ -445,6 +460,8 @@ class WineSession:
         self.display = f":{int(number)}"
         self.env = _base_env(self.prefix, self.display)
         self._start_window_manager(deadline)
+        if self.audio is not None:  # for wine alone: the window manager keeps the usual HOME
+            self._capture_audio()
         self._server = _Server(self.env, self._guard, persistent=True)
         self.pids["wineserver"] = self._server.proc.pid
         # wineboot starts services.exe, explorer.exe...: in a session of their own and with all
@@ -468,6 +485,30 @@ class WineSession:
             if time.monotonic() > deadline:
                 raise HarnessError("openbox did not take the display in time")
             time.sleep(0.05)
+
+    def _capture_audio(self):
+        home = self.root / f"home-{self.slot}"  # kept from run to run: caches stay warm
+        home.mkdir(exist_ok=True)
+        self.audio.parent.mkdir(parents=True, exist_ok=True)
+        for old in self.audio_captures():  # else the first opening would write PATH.0001
+            old.unlink()
+        # Without "truncate false" every opening of the device would overwrite the one before:
+        # a piece of music started again would leave only its last start.
+        name = str(self.audio).replace("\\", "\\\\").replace('"', '\\"')
+        (home / ".asoundrc").write_text(f'pcm.!default {{ type file; slave.pcm "null"; file "{name}"; '
+                                        f'format "{self.audio_format}"; truncate false }}\n')
+        self.env.update(HOME=str(home), PULSE_SERVER="/nonexistent")
+        self.env.pop("XDG_CONFIG_HOME", None)  # ALSA reads an asoundrc there too
+
+    def audio_captures(self):
+        """The files the session's sound went to, one for each opening of the sound device, in
+        the order they were opened; [] without `audio`."""
+        if self.audio is None:
+            return []
+        name = self.audio.name
+        numbered = [p for p in self.audio.parent.iterdir()
+                    if p.name.startswith(name) and re.fullmatch(r"\.\d{4}", p.name[len(name):])]
+        return ([self.audio] if self.audio.exists() else []) + sorted(numbered)
 
     def close(self):
         """Stops the program, the wineserver (with every wine process) and Xvfb; safe to call twice."""
@@ -520,7 +561,7 @@ class WineSession:
     def _child_env(self, env):
         merged = dict(self.env)
         merged.update(env or {})
-        for name in ("WINEPREFIX", "DISPLAY", "TMPDIR"):
+        for name in ("WINEPREFIX", "DISPLAY", "TMPDIR") + (("HOME", "PULSE_SERVER") if self.audio else ()):
             merged[name] = self.env[name]
         return merged
 
