@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the demo film program from pictures the project draws itself, prints what it holds and
-# plays it under wine: on your desktop when DISPLAY is set, else on a virtual display with
-# screenshots.
+# Builds the demo film program from pictures and a theme tune the project makes itself, prints
+# what it holds and plays it under wine: on your desktop (and sound device) when DISPLAY is set,
+# else on a virtual display, leaving screenshots and the music it played as WAV files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,6 +1,7 @@
 // Writes the pictures of the demo film: distinct, easily told apart JPEGs of several sizes and
 // kinds (colour subsampling 4:4:4, 4:2:2 and 4:2:0, greyscale, one progressive picture that
-// filmtool must rewrite), each with its number drawn large in the top-left corner.
+// filmtool must rewrite), each with its number drawn large in the top-left corner; and the
+// film's theme music (Theme.h).
 #include <turbojpeg.h>
 
 #include <cmath>
@@ -11,6 +12,8 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include "Theme.h"
 
 namespace {
 
@@ -200,7 +203,8 @@ Canvas Waves() {
 int main(int argc, char** argv) {
   if (argc != 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
     std::cerr << "usage: demopictures FOLDER\n"
-                 "Writes the demo film's pictures into FOLDER (created when missing).\n";
+                 "Writes the demo film's pictures and its theme (theme.wav) into FOLDER (created\n"
+                 "when missing).\n";
     return argc == 2 ? 0 : 2;
   }
   const std::filesystem::path folder(argv[1]);
@@ -219,5 +223,11 @@ int main(int argc, char** argv) {
       Save(Rings(), folder / "05-rings.jpg", TJSAMP_420, 0) &&
       Save(Portrait(), folder / "06-portrait-grey.jpg", TJSAMP_GRAY, 0) &&
       Save(Waves(), folder / "07-waves-progressive.jpg", TJSAMP_420, TJFLAG_PROGRESSIVE);
-  return ok ? 0 : 1;
+  if (!ok) return 1;
+  if (!demo::WriteTheme(folder / "theme.wav")) {
+    std::cerr << "demopictures: cannot write " << (folder / "theme.wav").string() << "\n";
+    return 1;
+  }
+  std::cout << (folder / "theme.wav").string() << "\n";
+  return 0;
 }
