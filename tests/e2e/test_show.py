@@ -359,6 +359,7 @@ steps = {n}
             self.assert_ends()
 
     def test_a_film_left_without_items_ends_at_once(self):
+        from wineharness import WineSession
         deck = self.work / "deck.pps"
         deck.write_bytes(b"P" * 500)
         (self.work / "film.toml").write_text(f'[[item]]\ntype = "powerpoint"\nfile = "{deck}"\n')
