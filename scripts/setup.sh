@@ -14,6 +14,9 @@ packages=(
   libasound2 libasound2-data
   # a window manager on the test displays, as on a user's desktop; window properties and repaints
   openbox x11-utils x11-xserver-utils
+  # video items under wine: its DirectShow decodes through GStreamer (AVI demuxer in -good, raw
+  # video conversion in -base)
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # code-signing films in the tests, with a throw-away certificate
   osslsigncode openssl
   # test and benchmark frameworks

@@ -1,7 +1,6 @@
 #include "player/show/PresenterWindow.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <utility>
 
 #include "core/show/ShowSequence.h"
@@ -27,9 +26,6 @@ bool RegisterPresenterClass() {
   windowClass.lpszClassName = kClassName;
   return Window::RegisterWindowClass(windowClass);
 }
-
-// The decimal offset of an item's picture; negative for "no picture" ("-1").
-bool HasPicture(const std::string& offsetText) { return std::atoi(offsetText.c_str()) >= 0; }
 
 }  // namespace
 
@@ -60,6 +56,7 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
   slideView_ = std::make_unique<SlideView>(window());
   slideView_->Bind(currentItem_, stageRect);
   pptLauncher_ = std::make_unique<PptLauncher>(window());
+  videoPlayer_ = std::make_unique<VideoPlayer>(window(), stageRect);
   stage_ = std::make_unique<StageSurface>(width, height, kStageWidth, kStageHeight);
   {
     WindowDc dc(window());
@@ -109,7 +106,14 @@ void PresenterWindow::Destroy() {
   }
   displayAwake_.reset();
   StopMusic();
+  if (videoPlayer_) {
+    // Both graphs go before the worker ends: it made their objects, and its COM goes with it.
+    // Held first, it is building none of them meanwhile.
+    if (worker_) worker_->Hold();
+    videoPlayer_->StopVideo(VideoPlayer::kStopPlayingAndPrepared);
+  }
   worker_.reset();  // stops the thread and waits for it
+  videoPlayer_.reset();
   driver_.reset();
   pacer_.reset();
   keys_.reset();
@@ -128,6 +132,13 @@ LRESULT PresenterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_ERASEBKGND:
+      // Over a running video only the stage around it is erased: erasing the video's own
+      // rectangle would flicker on every repaint.
+      if (currentItem_.itemType == kItemVideo && videoPlayer_) {
+        return videoPlayer_->EraseBackground(reinterpret_cast<HDC>(wParam));
+      }
+      break;
     case WM_KEYDOWN:
       OnKey(wParam);
       break;
@@ -168,6 +179,10 @@ void PresenterWindow::Paint() {
   HDC dc = BeginPaint(window(), &paint);
   if (currentItem_.itemType == kItemPicture && slideView_ && slideView_->HasOwnView()) {
     slideView_->PaintView(dc);  // zoomed or panned: the stage memory holds the whole picture
+  } else if (currentItem_.itemType == kItemVideo && videoPlayer_) {
+    // The video window or its end picture fills the video rectangle; otherwise (the video could
+    // not play) the stage stands as the transition left it.
+    if (!videoPlayer_->Paint(dc) && stage_) stage_->Present(dc);
   } else if (currentItem_.itemType != kItemPowerPoint && stage_) {
     // A PowerPoint item leaves the window to the viewer: nothing is drawn for it.
     stage_->Present(dc);
@@ -195,9 +210,28 @@ void PresenterWindow::OnKey(WPARAM key) {
 }
 
 void PresenterWindow::OnTimer(UINT_PTR id) {
-  // Video items are shown by their poster picture until video playback is built, so they
-  // have always ended by the time the show timer fires.
-  if (id == kShowTimer) ShowNext();
+  if (id == kShowTimer) {
+    // A video outlasts its item's time: the show steps on at the first tick after its end.
+    if (currentItem_.itemType == kItemVideo && videoPlayer_->IsPlaying()) return;
+    ShowNext();
+  } else if (id == kVideoTimer) {
+    PollVideo();
+  }
+}
+
+void PresenterWindow::PollVideo() {
+  if (currentItem_.itemType != kItemVideo) return;
+  const HANDLE events = videoPlayer_->EventHandle();
+  if (events != nullptr && WaitForSingleObject(events, 0) == WAIT_OBJECT_0) {
+    videoPlayer_->ReadVideoEvents();
+  }
+  if (!videoPlayer_->IsPlaying()) KillTimer(window(), kVideoTimer);
+}
+
+void PresenterWindow::StopCurrentVideo(VideoPlayer::StopMode mode) {
+  if (currentItem_.itemType != kItemVideo) return;
+  KillTimer(window(), kVideoTimer);
+  videoPlayer_->StopVideo(mode);
 }
 
 void PresenterWindow::EndShowThroughHost() const {
@@ -220,14 +254,13 @@ bool PresenterWindow::PrepareNext(const FilmItem& next) {
       return slideView_->PrepareImage(MediaPath(next), next.imageWidth, next.imageHeight,
                                       &nextPrepared_) == 1;
     case kItemVideo:
-      // Until video playback is built a video item shows its poster picture, or nothing.
-      if (!HasPicture(next.posterImage)) {
-        slideView_->DropPrepared();  // never show the picture prepared for an earlier item
-        nextPrepared_ = nullptr;
-        return true;
-      }
-      return slideView_->PrepareImage(next.posterImage, next.imageWidth, next.imageHeight,
-                                      &nextPrepared_) == 1;
+      slideView_->DropPrepared();  // never show the picture prepared for an earlier item
+      // A video whose poster will not decode comes on black, and one that will not render
+      // counts as ended at once: either way the item is prepared, and trying again would only
+      // build the same graph over and over.
+      videoPlayer_->PrepareVideo(MediaPath(next), next.imageWidth, next.imageHeight,
+                                 next.posterImage, &nextPrepared_);
+      return true;
     case kItemPowerPoint:
       slideView_->DropPrepared();
       return pptLauncher_->Prepare(&nextPrepared_) == 1;
@@ -264,6 +297,8 @@ void PresenterWindow::ShowNext() {
     EndShowThroughHost();  // the end of a film without loop
     return;
   }
+  // Page Down during a video steps on at once: the video stops before anything else.
+  StopCurrentVideo(VideoPlayer::kStopPlaying);
   StopShowTimer();
   if (!worker_->WaitReady()) MessageBoxA(window(), "Can't decompress image", "Error", MB_OK);
   worker_->Hold();  // from here to the end of the step nothing is prepared
@@ -283,7 +318,8 @@ void PresenterWindow::ShowNext() {
     stage_->Present(dc.get());
   }
   // A preparation that failed leaves no picture for this item: never another item's.
-  SlideImage* prepared = worker_->NextReady() ? nextPrepared_ : nullptr;
+  const bool ready = worker_->NextReady();
+  SlideImage* prepared = ready ? nextPrepared_ : nullptr;
   const int transitionDone =
       driver_->RunTransition(dc.get(), currentPrepared_, prepared, next->transitionEffect,
                              next->transitionSteps, currentItem_.itemType);
@@ -291,7 +327,7 @@ void PresenterWindow::ShowNext() {
   StartMusic();
   {
     LockScope lock(worker_->ItemLock());
-    StartItem(dc.get());
+    StartItem(dc.get(), prepared, ready);
   }
   if (currentItem_.itemType == kItemPicture) {
     if (transitionDone == 1) {
@@ -308,19 +344,33 @@ void PresenterWindow::ShowNext() {
   }
 }
 
-void PresenterWindow::StartItem(HDC dc) {
+void PresenterWindow::StartItem(HDC dc, const SlideImage* incoming, bool ready) {
   switch (currentItem_.itemType) {
     case kItemPicture:
-    case kItemVideo:
       slideView_->ShowPrepared(currentItem_, &currentPrepared_);
       if (currentPrepared_ == nullptr) {
-        // No picture (it would not decode, or a video without poster): a black stage.
+        // No picture (it would not decode): a black stage.
         stage_->ClearStage();
         InvalidateRect(window(), nullptr, FALSE);
-      } else if (currentItem_.itemType == kItemVideo) {
-        // Captions never run for a video, so its poster goes into the stage memory here.
-        SettlePicture(dc);
       }
+      break;
+    case kItemVideo:
+      // The poster the transition ended on (even one cut short) is the stage until the video
+      // window covers it, and stays it when the video cannot play; without one, black.
+      if (incoming != nullptr) {
+        stage_->RestoreStage();
+      } else {
+        stage_->ClearStage();
+      }
+      stage_->Present(dc);
+      // A graph left from an attempt for another item must never play for this one.
+      if (!ready) videoPlayer_->StopVideo(VideoPlayer::kStopPlayingAndPrepared);
+      if (!videoPlayer_->StartVideo(currentItem_, &currentPrepared_)) {
+        // Nothing plays: the video has ended already, and its end picture (if any) stands.
+        InvalidateRect(window(), nullptr, TRUE);
+        UpdateWindow(window());
+      }
+      SetTimer(window(), kVideoTimer, kVideoPollMs, nullptr);
       break;
     case kItemPowerPoint:
       // The show stands still until the viewer has been closed.
@@ -357,13 +407,6 @@ void PresenterWindow::StartMusic() {
 void PresenterWindow::StopMusic() {
   if (!std::exchange(musicPlaying_, false) || !music_) return;
   music_->stopMusic();
-}
-
-void PresenterWindow::SettlePicture(HDC dc) {
-  if (currentPrepared_ == nullptr) return;
-  stage_->CaptureStage(dc, *currentPrepared_);
-  stage_->RestoreStage();
-  stage_->Present(dc);
 }
 
 void PresenterWindow::ShowPrevious() {

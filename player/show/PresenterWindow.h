@@ -15,6 +15,7 @@
 #include "player/show/TimerIds.h"
 #include "player/show/TransitionDriver.h"
 #include "player/stage/StageSurface.h"
+#include "player/video/VideoPlayer.h"
 #include "player/win32/DisplayAwake.h"
 #include "player/win32/Window.h"
 
@@ -66,10 +67,15 @@ class PresenterWindow final : public Window {
   void OnTimer(UINT_PTR id);
   void OnKey(WPARAM key);
   void Paint();
-  // A picture cut short on its way in still becomes the stage: on screen and in the stage memory
-  // that repaints and the next transition start from.
-  void SettlePicture(HDC dc);
-  void StartItem(HDC dc);
+  // Makes the item that the transition brought on current. `incoming` is the picture the
+  // transition ended on (for a video, its poster); `ready` whether the worker prepared the item.
+  void StartItem(HDC dc, const SlideImage* incoming, bool ready);
+  // Stops the video on screen (and with kStopPlayingAndPrepared the one prepared for the next
+  // item) and its poll; nothing when the item on screen is no video.
+  void StopCurrentVideo(VideoPlayer::StopMode mode);
+  // The video timer: hands the graph's events to the player once it signals, and stops polling
+  // once the video has ended.
+  void PollVideo();
   // The item's background music: stopped, started, or left to run on.
   void StartMusic();
   void StopMusic();
@@ -92,15 +98,18 @@ class PresenterWindow final : public Window {
 
   std::unique_ptr<SlideView> slideView_;
   std::unique_ptr<PptLauncher> pptLauncher_;
+  std::unique_ptr<VideoPlayer> videoPlayer_;
   std::unique_ptr<StageSurface> stage_;
   std::unique_ptr<ShowWorker> worker_;
   std::unique_ptr<KeyLatches> keys_;
   std::unique_ptr<FramePacer> pacer_;
   std::unique_ptr<TransitionDriver> driver_;
   std::unique_ptr<MusicPlayer> music_;
-  bool musicPlaying_ = false;              // an item started music that has not been stopped since
-  SlideImage* currentPrepared_ = nullptr;  // the picture on screen (owned by the slide view)
-  SlideImage* nextPrepared_ = nullptr;     // the prepared next picture (written by the worker)
+  bool musicPlaying_ = false;  // an item started music that has not been stopped since
+  // The picture on screen (owned by the slide view), or for a video the one that stands once it
+  // has ended (owned by the video player).
+  SlideImage* currentPrepared_ = nullptr;
+  SlideImage* nextPrepared_ = nullptr;  // the prepared next picture (written by the worker)
 };
 
 }  // namespace lumafolio
