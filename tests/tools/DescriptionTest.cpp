@@ -197,6 +197,11 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"refused picture", "[[item]]\nfile = \"cmyk.jpg\" #!\n", "cmyk.jpg has four colour"},
       {"video without poster", "[[item]] #!\ntype = \"video\"\nfile = \"clip.avi\"\n", "poster"},
       {"poster on a picture", picture + "poster = \"a.jpg\" #!\n", "video items"},
+      {"video width alone",
+       "[[item]]\ntype = \"video\"\nfile = \"clip.avi\"\nposter = \"a.jpg\"\n"
+       "image_width = 320 #!\n",
+       "both"},
+      {"video size on a picture", picture + "image_height = 3 #!\n", "video items"},
       {"unknown type", "[[item]]\ntype = \"slide\" #!\nfile = \"a.jpg\"\n", "\"picture\""},
       {"transition index", picture + "transition = 59 #!\n", "between 0 and 58"},
       {"transition name", picture + "transition = \"dissolve\" #!\n", "unknown transition"},

@@ -5,11 +5,12 @@
 #include <system_error>
 #include <vector>
 
-#include "core/payload/PlayerPayload.h"
 #include "core/film/CompoundTree.h"
 #include "core/film/FilmDocument.h"
 #include "core/film/FilmRecords.h"
 #include "core/film/FilmTree.h"
+#include "core/payload/PlayerPayload.h"
+#include "tools/filmtool/AviFrameSize.h"
 #include "tools/filmtool/Description.h"
 #include "tools/filmtool/JpegRewrite.h"
 #include "tools/filmtool/MediaNames.h"
@@ -51,6 +52,7 @@ class FilmBuilder {
       } else {
         item.mediaFile = Add(described.file, {}, kMediaFileWidth);
       }
+      if (described.type == kItemVideo) VideoSize(described, item);
       if (described.endPicture) {
         const PlayerPicture end = Picture(*described.endPicture);
         item.endPicture = Add(*described.endPicture, end.bytes, kPathFieldWidth);
@@ -111,6 +113,22 @@ class FilmBuilder {
       return picture;
     } catch (const std::runtime_error& e) {
       Fail(file.line, e.what());
+    }
+  }
+
+  // The player fits a video to the stage as a picture of this size: as given, else the frame
+  // size the video declares, else its poster's (which is usually one of its frames).
+  void VideoSize(const DescribedItem& described, FilmItem& item) const {
+    if (described.imageWidth > 0) {
+      item.imageWidth = described.imageWidth;
+      item.imageHeight = described.imageHeight;
+    } else if (const std::optional<FrameSize> frame = ReadAviFrameSize(described.file.path)) {
+      item.imageWidth = frame->width;
+      item.imageHeight = frame->height;
+    } else {
+      log_ << described.file.written << ": no frame size found (not an AVI file); fitted as its "
+           << "poster, " << item.imageWidth << "x" << item.imageHeight
+           << " (image_width and image_height set it)\n";
     }
   }
 

@@ -117,8 +117,8 @@ class Reader {
 
   DescribedItem ReadItem(const toml::table& table) const {
     const Section section(*this, table, LineOf(table), "[[item]]",
-                          {"type", "file", "poster", "end_picture", "duration", "transition",
-                           "steps", "music", "music_mode", "caption"});
+                          {"type", "file", "poster", "end_picture", "image_width", "image_height",
+                           "duration", "transition", "steps", "music", "music_mode", "caption"});
     DescribedItem item;
     item.line = section.Line();
     item.type = section
@@ -141,8 +141,9 @@ class Reader {
       }
       item.poster = File(section, "poster");
       if (section.Find("end_picture")) item.endPicture = File(section, "end_picture");
+      ReadVideoSize(section, item);
     } else {
-      for (const char* key : {"poster", "end_picture"}) {
+      for (const char* key : {"poster", "end_picture", "image_width", "image_height"}) {
         if (section.Find(key)) section.Fail(key, std::string("'") + key + "' is for video items");
       }
     }
@@ -166,6 +167,19 @@ class Reader {
       }
     }
     return item;
+  }
+
+  void ReadVideoSize(const Section& section, DescribedItem& item) const {
+    const std::optional<int64_t> width = section.Integer("image_width", 1, 32767);
+    const std::optional<int64_t> height = section.Integer("image_height", 1, 32767);
+    if (width.has_value() != height.has_value()) {
+      section.Fail(width ? "image_width" : "image_height",
+                   "give both image_width and image_height, or neither");
+    }
+    if (width) {
+      item.imageWidth = static_cast<int32_t>(*width);
+      item.imageHeight = static_cast<int32_t>(*height);
+    }
   }
 
   void ReadMusic(const Section& section, DescribedItem& item) const {

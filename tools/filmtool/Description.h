@@ -40,7 +40,8 @@ namespace lumafolio {
 //   font = { face = "Arial", height = -60, weight = 700, italic = false }
 //
 // A video item names its film in `file`, its still in `poster` and, optionally, the picture that
-// stays once it has played in `end_picture`.
+// stays once it has played in `end_picture`. It is fitted to the stage as a picture of its
+// frame size (read from an AVI file's headers), or of `image_width` x `image_height` when given.
 
 // Every error is "DESCRIPTION:LINE: what is wrong".
 class DescriptionError : public std::runtime_error {
@@ -66,6 +67,8 @@ struct DescribedItem {
   DescribedFile file;
   std::optional<DescribedFile> poster;
   std::optional<DescribedFile> endPicture;
+  int32_t imageWidth = 0;  // video items: the size to fit, when given; 0 otherwise
+  int32_t imageHeight = 0;
   std::optional<DescribedFile> music;  // a music file stored in the film
   std::string cdTrack;                 // music mode "cd": the track's file name, stored as is
   int cdTrackLine = 0;
