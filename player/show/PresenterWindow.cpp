@@ -229,7 +229,8 @@ void PresenterWindow::PollVideo() {
 }
 
 void PresenterWindow::StopCurrentVideo(VideoPlayer::StopMode mode) {
-  if (currentItem_.itemType != kItemVideo) return;
+  // Whatever the item on screen is said to be: going back changes the item before the step
+  // that stops its video, and a graph that plays on would cover every later picture.
   KillTimer(window(), kVideoTimer);
   videoPlayer_->StopVideo(mode);
 }

@@ -70,8 +70,8 @@ class PresenterWindow final : public Window {
   // Makes the item that the transition brought on current. `incoming` is the picture the
   // transition ended on (for a video, its poster); `ready` whether the worker prepared the item.
   void StartItem(HDC dc, const SlideImage* incoming, bool ready);
-  // Stops the video on screen (and with kStopPlayingAndPrepared the one prepared for the next
-  // item) and its poll; nothing when the item on screen is no video.
+  // Stops the video on screen, if any (and with kStopPlayingAndPrepared the one prepared for the
+  // next item), and its poll.
   void StopCurrentVideo(VideoPlayer::StopMode mode);
   // The video timer: hands the graph's events to the player once it signals, and stops polling
   // once the video has ended.

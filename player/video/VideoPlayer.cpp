@@ -113,6 +113,7 @@ int VideoPlayer::PrepareVideo(const std::string& path, int width, int height,
 
 bool VideoPlayer::StartVideo(const FilmItem& item, SlideImage** out) {
   // The prepared graph is handed over, not shared: no graph can be released twice.
+  ReleaseGraph(playing_);
   playing_ = std::exchange(prepared_, GraphSet{});
   preparedValid_ = false;
   source_ = preparedSource_;
