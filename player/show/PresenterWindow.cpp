@@ -148,6 +148,9 @@ LRESULT PresenterWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_LBUTTONDBLCLK:
       EndShowThroughHost();
       break;
+    case WM_LBUTTONDOWN:
+      OnButtonDown();
+      break;
     case WM_TIMER:
       OnTimer(wParam);
       break;
@@ -217,6 +220,20 @@ void PresenterWindow::OnTimer(UINT_PTR id) {
   } else if (id == kVideoTimer) {
     PollVideo();
   }
+}
+
+void PresenterWindow::OnButtonDown() {
+  // Clicks over a video reach us from its window, which makes no double-clicks of them: two
+  // presses within the double-click time are one, and end the show as a double-click anywhere
+  // does.
+  const DWORD now = GetTickCount();
+  const bool overVideo = currentItem_.itemType == kItemVideo && videoPlayer_->EventHandle();
+  if (overVideo && lastButtonDown_ && now - *lastButtonDown_ <= GetDoubleClickTime()) {
+    lastButtonDown_.reset();
+    EndShowThroughHost();
+    return;
+  }
+  lastButtonDown_ = now;
 }
 
 void PresenterWindow::PollVideo() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "core/film/FilmDocument.h"
 #include "player/music/MusicPlayer.h"
@@ -76,6 +77,7 @@ class PresenterWindow final : public Window {
   // The video timer: hands the graph's events to the player once it signals, and stops polling
   // once the video has ended.
   void PollVideo();
+  void OnButtonDown();
   // The item's background music: stopped, started, or left to run on.
   void StartMusic();
   void StopMusic();
@@ -94,6 +96,7 @@ class PresenterWindow final : public Window {
   UINT_PTR showTimer_ = 0;
   bool inStep_ = false;
   bool endAfterStep_ = false;
+  std::optional<DWORD> lastButtonDown_;  // when the left button last went down
   std::unique_ptr<DisplayAwake> displayAwake_;
 
   std::unique_ptr<SlideView> slideView_;

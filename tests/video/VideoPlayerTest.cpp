@@ -15,6 +15,7 @@
 #include "TestAvi.h"
 #include "core/jpeg/JpegDib.h"
 #include "player/video/VideoPlayer.h"
+#include "player/win32/GdiObjects.h"
 
 namespace lumafolio {
 namespace {
@@ -61,19 +62,11 @@ class VideoPlayerTest : public ::testing::Test {
     EXPECT_TRUE(DecodeJpegToDib(Jpeg(shade), dib));
     return dib.size() > 56 ? RGB(dib[56], dib[55], dib[54]) : CLR_INVALID;
   }
-  COLORREF Pixel(int x, int y) const {
-    const HDC dc = GetDC(window_);
-    const COLORREF colour = GetPixel(dc, x, y);
-    ReleaseDC(window_, dc);
-    return colour;
-  }
+  COLORREF Pixel(int x, int y) const { return GetPixel(WindowDc(window_).get(), x, y); }
   void Fill(COLORREF colour) const {
-    const HDC dc = GetDC(window_);
-    RECT all{0, 0, 1024, 768};
-    const HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-    ReleaseDC(window_, dc);
+    const RECT all{0, 0, 1024, 768};
+    const GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
+    FillRect(WindowDc(window_).get(), &all, brush.get());
   }
   static void Pump() {
     MSG message;
@@ -123,9 +116,7 @@ TEST_F(VideoPlayerTest, AGraphThatCannotBeBuiltLeavesThePosterAndEndsAtOnce) {
     EXPECT_EQ(VideoWindow(), nullptr);
     EXPECT_EQ(player.VideoRect(), (Rect{112, 159, 912, 609}));
     // Nothing of ours covers the rectangle: the presenter shows its stage (the poster).
-    const HDC dc = GetDC(window_);
-    EXPECT_FALSE(player.Paint(dc));
-    ReleaseDC(window_, dc);
+    EXPECT_FALSE(player.Paint(WindowDc(window_).get()));
     EXPECT_FALSE(player.IsPlaying());
     player.StopVideo(VideoPlayer::kStopPlayingAndPrepared);  // nothing left to release
   }
@@ -170,11 +161,7 @@ TEST_F(VideoPlayerTest, AVideoPlaysInItsRectangleEndsOnItsPictureAndReleasesEver
 
   // Erasing while it plays blacks the rest of the window and keeps the video's rectangle.
   Fill(RGB(255, 255, 255));
-  {
-    const HDC dc = GetDC(window_);
-    EXPECT_EQ(player.EraseBackground(dc), 1);
-    ReleaseDC(window_, dc);
-  }
+  EXPECT_EQ(player.EraseBackground(WindowDc(window_).get()), 1);
   EXPECT_EQ(Pixel(50, 50), RGB(0, 0, 0));
   EXPECT_EQ(Pixel(1000, 700), RGB(0, 0, 0));
 
@@ -187,9 +174,7 @@ TEST_F(VideoPlayerTest, AVideoPlaysInItsRectangleEndsOnItsPictureAndReleasesEver
     if (WaitForSingleObject(player.EventHandle(), 0) == WAIT_OBJECT_0) {
       EXPECT_EQ(player.ReadVideoEvents(), 0);
     }
-    const HDC dc = GetDC(window_);
-    EXPECT_TRUE(player.Paint(dc));  // the video window, or the end picture
-    ReleaseDC(window_, dc);
+    EXPECT_TRUE(player.Paint(WindowDc(window_).get()));  // the video window, or the end picture
     Sleep(20);
   }
   EXPECT_FALSE(player.IsPlaying()) << "no end reported";
