@@ -23,4 +23,4 @@ cp demo/film.toml "$demo/film.toml"
 "$tools/tools/filmtool/filmtool" inspect "$demo/LumafolioDemo.exe"
 
 python3 scripts/play-film.py "$demo/LumafolioDemo.exe" --root build/win64/wine \
-  --screenshots "$demo/screenshots" --seconds 26  # the whole film, every item seen once
+  --screenshots "$demo/screenshots" --seconds 34  # the whole film, every item seen once

@@ -1,7 +1,8 @@
 // Writes the pictures of the demo film: distinct, easily told apart JPEGs of several sizes and
 // kinds (colour subsampling 4:4:4, 4:2:2 and 4:2:0, greyscale, one progressive picture that
-// filmtool must rewrite), each with its number drawn large in the top-left corner; and the
-// film's theme music (Theme.h).
+// filmtool must rewrite), each with its number drawn large in the top-left corner; its video, a
+// short uncompressed AVI with its first and last frames as poster and end picture; and the film's
+// theme music (Theme.h).
 #include <turbojpeg.h>
 
 #include <cmath>
@@ -198,13 +199,85 @@ Canvas Waves() {
   return c;
 }
 
+// One frame of the demo's video: the sun rising over the harbour while the sky brightens.
+Canvas Sunrise(int frame, int frames) {
+  const double t = frame / (frames - 1.0);
+  Canvas c(256, 144);
+  c.Fill([t](int, int y) {
+    const double h = y / 143.0;
+    return Rgb{Clamp(40 + 200 * t - 30 * h), Clamp(30 + 150 * t - 20 * h), Clamp(90 + 100 * t)};
+  });
+  c.Disc(60 + static_cast<int>(136 * t), 110 - static_cast<int>(80 * std::sin(t * 3.1416 / 2)), 16,
+         {255, 230, 120});
+  c.Rect(0, 108, 256, 36, {20, 40, 90});
+  for (int i = 0; i < 6; ++i)
+    c.Rect(40 + i * 30 + frame % 10, 114 + (i % 3) * 8, 18, 2, {255, 200, 90});
+  return c;  // no number: a moving picture is told apart without one
+}
+
+// The frames as an uncompressed 24-bit AVI (bottom-up BGR rows, 10 frames a second), a format
+// wine's DirectShow plays through GStreamer's AVI demuxer without any codec.
+bool SaveAvi(const std::vector<Canvas>& frames, const std::filesystem::path& path) {
+  const uint32_t w = static_cast<uint32_t>(frames[0].width());
+  const uint32_t h = static_cast<uint32_t>(frames[0].height());
+  const uint32_t n = static_cast<uint32_t>(frames.size());
+  const uint32_t size = ((3 * w + 3) & ~3u) * h;  // every chunk stays even: w is a multiple of 4
+  std::string out;
+  const auto put = [&out](std::initializer_list<uint32_t> words) {
+    for (uint32_t v : words) {
+      for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i));
+    }
+  };
+  const auto id = [](const char* f) {
+    return uint32_t(uint8_t(f[0])) | uint32_t(uint8_t(f[1])) << 8 | uint32_t(uint8_t(f[2])) << 16 |
+           uint32_t(uint8_t(f[3])) << 24;
+  };
+  const uint32_t movi = 4 + n * (8 + size);
+  const uint32_t hdrl = 4 + 64 + 12 + 64 + 48;
+  put({id("RIFF"), 4 + 8 + hdrl + 8 + movi + 8 + 16 * n, id("AVI "), id("LIST"), hdrl, id("hdrl")});
+  put({id("avih"), 56, 100000, size * 10, 0, 0x10, n, 0, 1, size, w, h, 0, 0, 0, 0});
+  put({id("LIST"), 4 + 64 + 48, id("strl"), id("strh"), 56, id("vids"), id("DIB "), 0, 0, 0, 1, 10,
+       0, n, size, 0xFFFFFFFF, 0, 0, w | h << 16});
+  put({id("strf"), 40, 40, w, h, 1 | 24 << 16, 0, size, 0, 0, 0, 0});
+  put({id("LIST"), movi, id("movi")});
+  for (const Canvas& frame : frames) {
+    put({id("00db"), size});
+    for (uint32_t y = h; y-- > 0;) {
+      const uint8_t* row = frame.data() + y * w * 3;
+      for (uint32_t x = 0; x < w; ++x) {
+        out += static_cast<char>(row[3 * x + 2]);
+        out += static_cast<char>(row[3 * x + 1]);
+        out += static_cast<char>(row[3 * x]);
+      }
+      out.append(size / h - 3 * w, '\0');
+    }
+  }
+  put({id("idx1"), 16 * n});
+  for (uint32_t i = 0; i < n; ++i) put({id("00db"), 0x10, 4 + i * (8 + size), size});
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  bool ok = file && std::fwrite(out.data(), 1, out.size(), file) == out.size();
+  if (file) ok = std::fclose(file) == 0 && ok;
+  if (ok) std::cout << path.string() << "\n";
+  return ok;
+}
+
+// The demo's video item: four seconds of sunrise, its first frame as its poster and its last as
+// the picture that stands once it has played.
+bool SaveVideo(const std::filesystem::path& folder) {
+  std::vector<Canvas> frames;
+  for (int i = 0; i < 40; ++i) frames.push_back(Sunrise(i, 40));
+  return SaveAvi(frames, folder / "08-sunrise.avi") &&
+         Save(frames.front(), folder / "08-sunrise-poster.jpg", TJSAMP_420, 0) &&
+         Save(frames.back(), folder / "08-sunrise-end.jpg", TJSAMP_420, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
     std::cerr << "usage: demopictures FOLDER\n"
-                 "Writes the demo film's pictures and its theme (theme.wav) into FOLDER (created\n"
-                 "when missing).\n";
+                 "Writes the demo film's pictures, its video and its theme (theme.wav) into\n"
+                 "FOLDER (created when missing).\n";
     return argc == 2 ? 0 : 2;
   }
   const std::filesystem::path folder(argv[1]);
@@ -222,7 +295,8 @@ int main(int argc, char** argv) {
       Save(Checker(), folder / "04-checker.jpg", TJSAMP_420, 0) &&
       Save(Rings(), folder / "05-rings.jpg", TJSAMP_420, 0) &&
       Save(Portrait(), folder / "06-portrait-grey.jpg", TJSAMP_GRAY, 0) &&
-      Save(Waves(), folder / "07-waves-progressive.jpg", TJSAMP_420, TJFLAG_PROGRESSIVE);
+      Save(Waves(), folder / "07-waves-progressive.jpg", TJSAMP_420, TJFLAG_PROGRESSIVE) &&
+      SaveVideo(folder);
   if (!ok) return 1;
   if (!demo::WriteTheme(folder / "theme.wav")) {
     std::cerr << "demopictures: cannot write " << (folder / "theme.wav").string() << "\n";
