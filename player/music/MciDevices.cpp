@@ -1,7 +1,6 @@
 #include "player/music/MciDevices.h"
 
 #include <cstdio>
-#include <cstring>
 #include <type_traits>
 
 namespace lumafolio {

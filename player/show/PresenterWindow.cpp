@@ -105,13 +105,13 @@ void PresenterWindow::Destroy() {
     cursorHidden_ = false;
   }
   displayAwake_.reset();
-  StopMusic();
   if (videoPlayer_) {
     // Both graphs go before the worker ends: it made their objects, and its COM goes with it.
     // Held first, it is building none of them meanwhile.
     if (worker_) worker_->Hold();
     videoPlayer_->StopVideo(VideoPlayer::kStopPlayingAndPrepared);
   }
+  StopMusic();
   worker_.reset();  // stops the thread and waits for it
   videoPlayer_.reset();
   driver_.reset();
