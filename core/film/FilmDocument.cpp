@@ -1,19 +1,16 @@
 #include "core/film/FilmDocument.h"
 
+#include <utility>
+
 namespace lumafolio {
 
 FilmItem* FilmDocument::Find(int32_t position) {
-  for (FilmItem& item : items_) {
-    if (item.position == position) return &item;
-  }
-  return nullptr;
+  return const_cast<FilmItem*>(std::as_const(*this).Find(position));
 }
 
 const FilmItem* FilmDocument::Find(int32_t position) const {
-  for (const FilmItem& item : items_) {
-    if (item.position == position) return &item;
-  }
-  return nullptr;
+  if (position < 1 || position > ItemCount()) return nullptr;
+  return &items_[static_cast<size_t>(position - 1)];
 }
 
 int32_t FilmDocument::AddItem(const FilmItem& item) {
@@ -39,14 +36,11 @@ bool FilmDocument::UpdateItem(int32_t position, const FilmItem& value) {
 }
 
 bool FilmDocument::RemoveItem(int32_t position) {
-  for (auto it = items_.begin(); it != items_.end(); ++it) {
-    if (it->position != position) continue;
-    items_.erase(it);
-    int32_t next = 1;
-    for (FilmItem& item : items_) item.position = next++;
-    return true;
-  }
-  return false;
+  if (!Find(position)) return false;
+  items_.erase(items_.begin() + (position - 1));
+  int32_t next = 1;
+  for (FilmItem& item : items_) item.position = next++;
+  return true;
 }
 
 void FilmDocument::AddCaption(int32_t itemPosition, const Caption& caption) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "core/film/LogFont.h"
 
@@ -106,7 +107,10 @@ class FilmDocument {
   FilmItem* Find(int32_t position);
   const FilmItem* Find(int32_t position) const;
 
-  std::list<FilmItem> items_;
+  // In film order; the item at index i always has position i + 1 (positions are renumbered
+  // whenever an item goes), so a look-up by position is an index, not a walk: the film's own
+  // loops over positions 1..n stay linear in the number of items.
+  std::vector<FilmItem> items_;
   int32_t playMode_ = kPlayTimed;
   uint8_t loopFlag_ = 1;
 };

@@ -4,6 +4,8 @@
 #include <set>
 
 #include "core/film/CompoundTree.h"
+#include "tools/filmfile/CompoundDirectory.h"
+#include "tools/filmfile/GsfMessages.h"
 
 namespace lumafolio {
 namespace {
@@ -60,15 +62,22 @@ bool WriteCompoundFile(const CompoundElement& root, const std::string& path, std
     if (gerror) g_error_free(gerror);
     return false;
   }
+  const GsfMessages messages;
   GsfOutfile* ole = gsf_outfile_msole_new(sink);
   bool ok = WriteChildren(ole, root, error);
   // Closing the compound file writes its tables and closes the sink with it.
   ok = (gsf_output_close(GSF_OUTPUT(ole)) != FALSE) && ok;
   g_object_unref(ole);
   if (!gsf_output_is_closed(sink)) ok = (gsf_output_close(sink) != FALSE) && ok;
+  // The sink keeps the reason of a failed write (errno's text, from the C library).
+  const GError* reason = gsf_output_error(sink);
+  const std::string why = reason && reason->message ? reason->message : messages.Summary();
   g_object_unref(sink);
+  // Readers that walk the element trees (ole32, so the player) need them balanced.
+  if (ok && !BalanceDirectoryTrees(path, error)) ok = false;
   if (!ok) {
     if (error.empty()) error = "cannot write " + path;
+    if (!why.empty()) error += ": " + why;
     std::remove(path.c_str());
   }
   return ok;

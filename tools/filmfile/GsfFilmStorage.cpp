@@ -3,8 +3,9 @@
 #include <gsf/gsf.h>
 
 #include <algorithm>
-#include <cstring>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace lumafolio {
 namespace {
@@ -19,8 +20,13 @@ class GRef {
   ~GRef() {
     if (object_) g_object_unref(object_);
   }
+  GRef(GRef&& other) noexcept : object_(other.release()) {}
   T* get() const { return object_; }
   T* release() { return std::exchange(object_, nullptr); }
+  void reset(T* object) {
+    if (object_) g_object_unref(object_);
+    object_ = object;
+  }
   explicit operator bool() const { return object_ != nullptr; }
 
  private:
@@ -28,9 +34,9 @@ class GRef {
 };
 
 // Compound-file names compare without regard to case; libgsf's own look-up does not.
-bool SameName(const char* a, const std::string& b) {
-  return std::equal(b.begin(), b.end(), a, a + std::strlen(a),
-                    [](char x, char y) { return g_ascii_toupper(x) == g_ascii_toupper(y); });
+std::string FoldCase(std::string name) {
+  for (char& c : name) c = g_ascii_toupper(c);
+  return name;
 }
 
 bool IsStorage(GsfInput* input) {
@@ -55,69 +61,103 @@ class GsfStream final : public StorageStream {
   GRef<GsfInput> input_;
 };
 
+// A storage with its elements opened once, in libgsf's order. libgsf keeps a storage's elements
+// in a linked list and finds one by index or by name only by walking that list from its head
+// (its count, too, walks the whole list), so asking it afresh for every item of a film costs a
+// walk of n elements per item; here the list is walked once and every later question is an
+// index or a map look-up.
+class GsfStorageNode final : public StorageNode {
+ public:
+  explicit GsfStorageNode(GsfInfile* infile) : infile_(infile) {
+    const int count = gsf_infile_num_children(infile_.get());
+    children_.reserve(static_cast<size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
+      Child& child = children_.emplace_back();
+      child.input.reset(gsf_infile_child_by_index(infile_.get(), i));
+      // A child libgsf cannot open (a damaged stream) still has its name.
+      const char* name = child.input ? gsf_input_name(child.input.get())
+                                     : gsf_infile_name_by_index(infile_.get(), i);
+      child.name = name ? name : "";
+      child.isStorage = child.input && IsStorage(child.input.get());
+      // The first of two names that differ only in case wins, as a walk from the start would.
+      byName_.emplace(FoldCase(child.name), static_cast<size_t>(i));
+    }
+  }
+
+  std::unique_ptr<StorageNode> OpenStorage(const std::string& name) override {
+    const Child* child = Find(name);
+    if (!child || !child->isStorage) return nullptr;
+    // A storage holds no read position, so the one opened above can be shared.
+    g_object_ref(child->input.get());
+    return std::make_unique<GsfStorageNode>(GSF_INFILE(child->input.get()));
+  }
+
+  std::unique_ptr<StorageStream> OpenStream(const std::string& name) override {
+    const Child* child = Find(name);
+    if (!child || !child->input || child->isStorage) return nullptr;
+    // Each stream opened reads from its start: a duplicate of its own (libgsf makes it from
+    // the element itself, without a walk).
+    GsfInput* stream = gsf_input_dup(child->input.get(), nullptr);
+    if (!stream) return nullptr;
+    return std::make_unique<GsfStream>(stream);
+  }
+
+  std::unique_ptr<StorageEnumerator> Enumerate() override;
+
+  struct Child {
+    std::string name;
+    GRef<GsfInput> input;  // null when libgsf could not open it
+    bool isStorage = false;
+  };
+  const std::vector<Child>& Children() const { return children_; }
+
+ private:
+  const Child* Find(const std::string& name) const {
+    const auto found = byName_.find(FoldCase(name));
+    return found == byName_.end() ? nullptr : &children_[found->second];
+  }
+
+  GRef<GsfInfile> infile_;
+  std::vector<Child> children_;
+  std::unordered_map<std::string, size_t> byName_;
+};
+
 class GsfEnumerator final : public StorageEnumerator {
  public:
-  explicit GsfEnumerator(GsfInfile* storage) : storage_(storage) {}
+  explicit GsfEnumerator(const GsfStorageNode& storage) : storage_(storage) {}
   Step Next(StorageElement& element) override {
-    if (index_ >= gsf_infile_num_children(storage_)) return Step::kEnd;
-    const char* name = gsf_infile_name_by_index(storage_, index_);
-    GRef<GsfInput> child(gsf_infile_child_by_index(storage_, index_));
-    ++index_;
-    if (!name || !child) return Step::kError;
-    element.name = name;
-    element.kind = IsStorage(child.get()) ? ElementKind::kStorage : ElementKind::kStream;
+    if (index_ >= storage_.Children().size()) return Step::kEnd;
+    const GsfStorageNode::Child& child = storage_.Children()[index_++];
+    if (!child.input) return Step::kError;
+    element.name = child.name;
+    element.kind = child.isStorage ? ElementKind::kStorage : ElementKind::kStream;
     return Step::kElement;
   }
 
  private:
-  GsfInfile* storage_;  // owned by the storage node, which outlives its enumerations
-  int index_ = 0;
+  const GsfStorageNode& storage_;  // outlives its enumerations
+  size_t index_ = 0;
 };
 
-class GsfStorageNode final : public StorageNode {
- public:
-  explicit GsfStorageNode(GsfInfile* infile) : infile_(infile) {}
-
-  std::unique_ptr<StorageNode> OpenStorage(const std::string& name) override {
-    GRef<GsfInput> child(Child(name));
-    if (!child || !IsStorage(child.get())) return nullptr;
-    return std::make_unique<GsfStorageNode>(GSF_INFILE(child.release()));
-  }
-
-  std::unique_ptr<StorageStream> OpenStream(const std::string& name) override {
-    GRef<GsfInput> child(Child(name));
-    if (!child || IsStorage(child.get())) return nullptr;
-    return std::make_unique<GsfStream>(child.release());
-  }
-
-  std::unique_ptr<StorageEnumerator> Enumerate() override {
-    return std::make_unique<GsfEnumerator>(infile_.get());
-  }
-
- private:
-  GsfInput* Child(const std::string& name) {
-    const int count = gsf_infile_num_children(infile_.get());
-    for (int i = 0; i < count; ++i) {
-      const char* childName = gsf_infile_name_by_index(infile_.get(), i);
-      if (childName && SameName(childName, name)) {
-        return gsf_infile_child_by_index(infile_.get(), i);
-      }
-    }
-    return nullptr;
-  }
-
-  GRef<GsfInfile> infile_;
-};
+std::unique_ptr<StorageEnumerator> GsfStorageNode::Enumerate() {
+  return std::make_unique<GsfEnumerator>(*this);
+}
 
 }  // namespace
 
 std::unique_ptr<StorageNode> GsfFilmStorage::OpenRoot(const std::string& path) {
+  // libgsf's reasons for refusing a file join its complaints.
+  auto keep = [this](GError*& error) {
+    if (!error) return;
+    messages_.Add("libgsf", error->message);
+    g_error_free(std::exchange(error, nullptr));
+  };
   GError* error = nullptr;
   GRef<GsfInput> input(gsf_input_stdio_new(path.c_str(), &error));
-  if (error) g_error_free(std::exchange(error, nullptr));
+  keep(error);
   if (!input) return nullptr;
   GsfInfile* root = gsf_infile_msole_new(input.get(), &error);
-  if (error) g_error_free(error);
+  keep(error);
   if (!root) return nullptr;
   return std::make_unique<GsfStorageNode>(root);
 }
