@@ -19,6 +19,10 @@ struct MediaEntry {
   std::string name;  // the size-coded name as the film gives it
   int64_t offset = 0;
   int64_t size = 0;
+
+  // Whether the file lies wholly within a program of `fileSize` bytes. A name may claim any
+  // size up to the largest int64_t, so this never adds offset and size.
+  bool FitsIn(int64_t fileSize) const { return offset <= fileSize && size <= fileSize - offset; }
 };
 
 // Where every payload file of an unprepared film lies, starting at `mediaStart`. The payload has

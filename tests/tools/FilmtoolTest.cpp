@@ -3,6 +3,7 @@
 // refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -286,6 +287,9 @@ TEST_F(FilmtoolRoundTrip, PlayersHoldingAMarkerAreRefused) {
 class HandMadeProgram : public ::testing::Test {
  protected:
   std::string Make(const std::vector<std::string>& names, size_t mediaBytes) {
+    return Make(names, Noise(mediaBytes, 9));
+  }
+  std::string Make(const std::vector<std::string>& names, const std::vector<uint8_t>& media) {
     FilmDocument film;
     for (const std::string& name : names) {
       FilmItem item;
@@ -303,7 +307,6 @@ class HandMadeProgram : public ::testing::Test {
     const std::vector<uint8_t> filmBytes = test::ReadBytes(filmPath);
     program.insert(program.end(), filmBytes.begin(), filmBytes.end());
     program.insert(program.end(), mediaMarker.begin(), mediaMarker.end());
-    const std::vector<uint8_t> media = Noise(mediaBytes, 9);
     program.insert(program.end(), media.begin(), media.end());
     const std::string path = dir_.File("made.exe");
     test::WriteBytes(path, program);
@@ -337,17 +340,85 @@ TEST_F(HandMadeProgram, ExtractWritesFoldersAndRefusesShortPayloads) {
   EXPECT_EQ(test::ReadBytes((out / "sub" / "4-b.avi").string()), Slice(Noise(12, 9), 3, 4));
   EXPECT_EQ(test::ReadBytes((out / "deeper" / "5-c.avi").string()), Slice(Noise(12, 9), 7, 5));
 
+  // Sizes of 2^63 - 1 and more (which saturate) must not wrap round in the end checks.
   const fs::path none = dir_.path() / "none";
-  const std::string shortProgram = Make({"3-a.avi", "100-b.avi"}, 50);
-  const ToolRun refused = Filmtool({"extract", shortProgram, "-d", none.string()});
-  EXPECT_NE(refused.status, 0);
-  EXPECT_NE(refused.err.find("runs past the end"), std::string::npos) << refused.err;
-  EXPECT_FALSE(fs::exists(none));
+  for (const std::string big :
+       {"100-b.avi", "9223372036854775807-b.avi", "99999999999999999999-b.avi"}) {
+    SCOPED_TRACE(big);
+    const std::string shortProgram = Make({"3-a.avi", big}, 50);
+    const ToolRun refused = Filmtool({"extract", shortProgram, "-d", none.string()});
+    EXPECT_NE(refused.status, 0);
+    EXPECT_NE(refused.err.find("runs past the end"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(none));
 
-  // Inspection still lists such a program, and marks the entry.
-  const ToolRun listing = Filmtool({"inspect", shortProgram});
-  EXPECT_EQ(listing.status, 0) << listing.err;
-  EXPECT_NE(listing.out.find("runs past the end"), std::string::npos);
+    // Inspection still lists such a program, and marks the entry.
+    const ToolRun listing = Filmtool({"inspect", shortProgram});
+    EXPECT_EQ(listing.status, 0) << listing.err;
+    EXPECT_NE(listing.out.find("runs past the end"), std::string::npos);
+  }
+}
+
+// Everything that would stop an extraction half-way is seen before the first file is written.
+TEST_F(HandMadeProgram, ExtractChecksEveryNameBeforeWriting) {
+  const fs::path out = dir_.path() / "out";
+  const std::string longName = "5-" + std::string(200, '\xE9') + ".avi";  // 400 bytes in UTF-8
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"5-x", "5-x\\5-y.avi"}, "needs a folder where the media file"},
+      {{"5-x\\5-y.avi", "5-X"}, "is a file where the media file"},
+      {{"5-a.avi", "Film.flm\\5-b.avi"}, "needs a folder where the film file"},
+      {{"5-a.avi", "5-A.avi"}, "their bytes differ"},
+      {{"5-a.avi", longName}, "at most 255"},
+  };
+  for (const auto& [names, words] : cases) {
+    SCOPED_TRACE(words);
+    const ToolRun run = Filmtool({"extract", Make(names, 10), "-d", out.string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("nothing was extracted"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(out));
+  }
+
+  // One name twice with the same bytes is one file.
+  const std::vector<uint8_t> twice = {1, 2, 3, 4, 5, 1, 2, 3, 4, 5};
+  const ToolRun same =
+      Filmtool({"extract", Make({"5-a.avi", "5-a.avi"}, twice), "-d", out.string()});
+  ASSERT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(test::ReadBytes((out / "5-a.avi").string()), Slice(twice, 0, 5));
+  EXPECT_NE(same.out.find("the same file as item 1"), std::string::npos) << same.out;
+
+  // A link in the folder would lead the write elsewhere.
+  fs::remove(out / "5-a.avi");
+  test::WriteBytes(dir_.File("elsewhere"), {9});
+  fs::create_symlink(dir_.File("elsewhere"), out / "5-a.avi");
+  const ToolRun linked = Filmtool({"extract", Make({"5-a.avi"}, 5), "-d", out.string()});
+  EXPECT_NE(linked.err.find("symbolic link"), std::string::npos) << linked.err;
+  EXPECT_EQ(test::ReadBytes(dir_.File("elsewhere")), std::vector<uint8_t>{9});
+}
+
+// Escape sequences, bells and line breaks in a film's names reach neither the terminal (listing,
+// log, errors) nor the names of extracted files.
+TEST_F(HandMadeProgram, ControlCharactersReachNeitherTheTerminalNorFileNames) {
+  const std::string program = Make({"3-\x1B]0;title\x07.avi", "4-a\nb\x9D.avi"}, 7);
+  const auto clean = [](const std::string& text) {
+    return text.find_first_of("\x1B\x07") == std::string::npos &&
+           text.find("\xC2\x9D") == std::string::npos;
+  };
+  const ToolRun listing = Filmtool({"inspect", program});
+  ASSERT_EQ(listing.status, 0) << listing.err;
+  EXPECT_TRUE(clean(listing.out)) << listing.out;
+  EXPECT_NE(listing.out.find("3-\\x1B]0;title\\x07.avi"), std::string::npos) << listing.out;
+  EXPECT_NE(listing.out.find("4-a\\x0Ab\\u009D.avi"), std::string::npos) << listing.out;
+
+  const fs::path out = dir_.path() / "out";
+  const ToolRun extract = Filmtool({"extract", program, "-d", out.string()});
+  ASSERT_EQ(extract.status, 0) << extract.err;
+  EXPECT_TRUE(clean(extract.out)) << extract.out;
+  EXPECT_TRUE(fs::is_regular_file(out / "3-_]0;title_.avi"));
+  EXPECT_TRUE(fs::is_regular_file(out / "4-a_b_.avi"));
+
+  const ToolRun refused = Filmtool({"extract", Make({"..\\5\x1B[2J.avi"}, 5), "-d", out.string()});
+  EXPECT_NE(refused.err.find("\\x1B[2J"), std::string::npos) << refused.err;
+  EXPECT_TRUE(clean(refused.err)) << refused.err;
 }
 
 TEST(FilmtoolCommandLine, HelpAndUsageErrors) {
@@ -391,6 +462,55 @@ TEST(FilmtoolManyItems, WritesBalancedTreesAndReadsThemQuickly) {
   const Json json = Json::parse(inspect.out);
   ASSERT_EQ(json["items"].size(), static_cast<size_t>(kItems));
   EXPECT_EQ(json["items"][kItems - 1]["media_file"], "10-p3999.jpg");
+}
+
+// What is not a regular file is refused before it is read: a folder, a device that never ends.
+// A failed write says why.
+TEST(FilmtoolCommandLine, RefusesWhatIsNoFileAndSaysWhyAWriteFailed) {
+  test::TempDir dir;
+  const std::string folder = dir.path().string();
+  const std::vector<std::vector<std::string>> runs = {
+      {"inspect", folder},
+      {"inspect", "/dev/zero"},
+      {"extract", "/dev/zero", "-d", dir.File("out")},
+      {"decode", folder, "-o", dir.File("x.bmp")},
+  };
+  for (const std::vector<std::string>& args : runs) {
+    const ToolRun run = Filmtool(args);
+    EXPECT_EQ(run.status, 1) << args[1];
+    EXPECT_NE(run.err.find(args[1] == folder ? "it is a folder" : "not a regular file"),
+              std::string::npos)
+        << run.err;
+  }
+  test::WriteBytes(dir.File("picture.jpg"), test::CompressPicture({}));
+  const ToolRun decode =
+      Filmtool({"decode", dir.File("picture.jpg"), "-o", dir.File("picture.jpg/x.bmp")});
+  EXPECT_NE(decode.err.find("cannot write " + dir.File("picture.jpg/x.bmp") + ": Not a directory"),
+            std::string::npos)
+      << decode.err;
+}
+
+// A damaged film file makes libgsf complain; what it says reaches our error text, never the
+// terminal in its own words.
+TEST_F(HandMadeProgram, CompoundFileDamageIsToldInOurWords) {
+  const std::string program = Make({"5-a.avi"}, 5);
+  std::vector<uint8_t> bytes = test::ReadBytes(program);
+  // The first item's record claims more bytes than its chain of small blocks holds.
+  const std::string name = {'F', 0, 'I', 0, 'L', 0, 'M', 0, 'I', 0, 'T', 0, 'E', 0, 'M', 0};
+  const auto entry = std::search(bytes.begin(), bytes.end(), name.begin(), name.end());
+  ASSERT_NE(entry, bytes.end());
+  entry[120] = 0xB8;  // stream size 3000 (0x0BB8) in place of 1328
+  entry[121] = 0x0B;
+  test::WriteBytes(program, bytes);
+  testing::internal::CaptureStderr();
+  const ToolRun run = Filmtool({"inspect", program});
+  const std::string direct = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("could not be read completely (the compound-file reader says: "
+                         "libgsf:msole: Small-block file 'FILMITEM' has insufficient blocks"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(direct, "");
 }
 
 TEST(MediaNames, CarryTheSizeAndStayUniqueAndSafe) {

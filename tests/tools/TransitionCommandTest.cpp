@@ -98,7 +98,7 @@ TEST_F(TransitionCommand, RefusesWhatItCannotDraw) {
        "neither a JPEG nor a PNG"},
       {{"transition", "fade", "--from", folder_.File("missing.png"), "--to", blue_, "--sheet",
         sheet},
-       "cannot open"},
+       "cannot read"},
       {{"transition", "fade", "--from", red_, "--to", blue_}, "nothing to write"},
       {{"transition", "fade", "--from", red_, "--to", blue_, "--steps", "0", "--sheet", sheet},
        "--steps"},

@@ -10,6 +10,7 @@
 #include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/ExtractCommand.h"
 #include "tools/filmtool/InspectCommand.h"
+#include "tools/filmtool/Printable.h"
 #include "tools/filmtool/TransitionCommand.h"
 
 namespace lumafolio {
@@ -106,19 +107,17 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
       }
       BuildFilm(build, out);
     } else if (*inspectCommand) {
-      if (!InspectFilm(inspectPath, json, out)) {
-        err << "filmtool: the film in " << inspectPath << " could not be read completely\n";
-        return 1;
-      }
+      InspectFilm(inspectPath, json, out, err);
     } else if (*extractCommand) {
-      ExtractFilm(extractPath, extractFolder, out);
+      ExtractFilm(extractPath, extractFolder, out, err);
     } else if (*decodeCommand) {
       DecodeToBmp(decodeInput, decodeOffset, decodeOutput, out);
     } else if (*transitionCommand) {
       RenderTransition(transition, out);
     }
   } catch (const std::exception& e) {
-    err << "filmtool: " << e.what() << "\n";
+    // Errors quote names and texts from films, and what libgsf said about them.
+    err << "filmtool: " << Printable(e.what()) << "\n";
     return 1;
   }
   return 0;

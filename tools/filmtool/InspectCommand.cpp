@@ -1,6 +1,8 @@
 #include "tools/filmtool/InspectCommand.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include "core/payload/MediaLayout.h"
@@ -8,17 +10,23 @@
 #include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/FilmJson.h"
 #include "tools/filmtool/FilmSource.h"
+#include "tools/filmtool/Printable.h"
 
 namespace lumafolio {
 namespace {
 
 std::string Format(const char* format, auto... values) {
-  char text[512];
-  std::snprintf(text, sizeof text, format, values...);
+  // Escaped names may be four times their 260 bytes: size the text to fit.
+  const int length = std::snprintf(nullptr, 0, format, values...);
+  std::string text(static_cast<size_t>(std::max(length, 0)), '\0');
+  std::snprintf(text.data(), text.size() + 1, format, values...);
   return text;
 }
 
-std::string Quoted(const std::string& filmText) { return "\"" + Cp1252ToUtf8(filmText) + "\""; }
+// A film text as the terminal may show it.
+std::string Shown(const std::string& filmText) { return Printable(Cp1252ToUtf8(filmText)); }
+
+std::string Quoted(const std::string& filmText) { return "\"" + Shown(filmText) + "\""; }
 
 std::string TypeName(int32_t type) {
   switch (type) {
@@ -54,10 +62,11 @@ std::string AlignmentName(int32_t alignment) {
   return alignment == 0 ? "left" : alignment == 2 ? "right" : "centre";
 }
 
-std::string CaptionText(const std::string& filmText) {
-  std::string text = Cp1252ToUtf8(filmText);
-  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " / ");
-  return "\"" + text + "\"";
+std::string CaptionText(std::string filmText) {
+  for (size_t at; (at = filmText.find("\r\n")) != std::string::npos;) {
+    filmText.replace(at, 2, " / ");
+  }
+  return Quoted(filmText);
 }
 
 void PrintCaption(const Caption& caption, std::ostream& out) {
@@ -109,8 +118,8 @@ void PrintListing(const OpenedFilm& opened, std::ostream& out) {
     const std::string transition =
         EffectText(item.transitionEffect, TransitionName(item.transitionEffect));
     out << Format("%4d  %-10s %-32s %9s %4ds  %-22s %5d  %s\n", item.position,
-                  TypeName(item.itemType).c_str(), Cp1252ToUtf8(item.mediaFile).c_str(),
-                  size.c_str(), item.durationSeconds, transition.c_str(), item.transitionSteps,
+                  TypeName(item.itemType).c_str(), Shown(item.mediaFile).c_str(), size.c_str(),
+                  item.durationSeconds, transition.c_str(), item.transitionSteps,
                   MusicModeName(item.musicMode).c_str());
     if (!item.mediaFolder.empty()) out << "      media folder " << Quoted(item.mediaFolder) << "\n";
     if (!item.posterImage.empty()) out << "      poster " << Quoted(item.posterImage) << "\n";
@@ -125,17 +134,16 @@ void PrintListing(const OpenedFilm& opened, std::ostream& out) {
   if (!opened.payload) return;
   out << "\n" << Format("%4s  %-13s %12s %12s  %s\n", "item", "field", "offset", "size", "name");
   for (const MediaEntry& entry : opened.media) {
-    const bool outside = entry.offset + entry.size > opened.fileSize;
+    const bool outside = !entry.FitsIn(opened.fileSize);
     out << Format("%4d  %-13s %12lld %12lld  %s%s\n", entry.item, MediaFieldName(entry.field),
                   static_cast<long long>(entry.offset), static_cast<long long>(entry.size),
-                  Cp1252ToUtf8(entry.name).c_str(),
-                  outside ? "  (runs past the end of the file)" : "");
+                  Shown(entry.name).c_str(), outside ? "  (runs past the end of the file)" : "");
   }
 }
 
 }  // namespace
 
-bool InspectFilm(const std::string& path, bool json, std::ostream& out) {
+void InspectFilm(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
   const OpenedFilm opened = OpenFilm(path);
   if (json) {
     nlohmann::ordered_json document = FilmToJson(*opened.film, opened.readOk);
@@ -147,7 +155,8 @@ bool InspectFilm(const std::string& path, bool json, std::ostream& out) {
   } else {
     PrintListing(opened, out);
   }
-  return opened.readOk;
+  if (!opened.readOk) throw std::runtime_error(UnreadableFilmMessage(opened));
+  ReportComplaints(opened, err);
 }
 
 }  // namespace lumafolio

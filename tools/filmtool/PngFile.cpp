@@ -2,9 +2,13 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
+
+#include "tools/filmtool/TempFiles.h"
 
 namespace lumafolio {
 namespace {
@@ -12,8 +16,13 @@ namespace {
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 File Open(const std::string& path, const char* mode) {
+  const bool reading = mode[0] == 'r';
+  if (reading) CheckRegularFile(path);
   File file(std::fopen(path.c_str(), mode), &std::fclose);
-  if (!file) throw std::runtime_error("cannot open " + path);
+  if (!file) {
+    throw std::runtime_error((reading ? "cannot read " : "cannot write ") + path + ": " +
+                             std::strerror(errno));
+  }
   return file;
 }
 
@@ -53,7 +62,9 @@ void WritePng(const std::string& path, const RgbImage& image) {
     throw std::runtime_error("cannot write " + path + ": " + error.what());
   }
   png_destroy_write_struct(&png, &info);
-  if (std::fflush(file.get()) != 0) throw std::runtime_error("cannot write " + path);
+  if (std::fclose(file.release()) != 0) {
+    throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+  }
 }
 
 RgbImage ReadPng(const std::string& path) {

@@ -1,8 +1,10 @@
 #include "tools/filmtool/TempFiles.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -72,13 +74,17 @@ void PendingFile::Append(const std::filesystem::path& path, int64_t size) {
   std::vector<uint8_t> buffer(1 << 16);
   int64_t copied = 0;
   size_t count;
-  while ((count = std::fread(buffer.data(), 1, buffer.size(), source)) > 0) {
+  // One byte more than expected is enough to see that the file changed size.
+  while (copied <= size) {
+    const auto want = static_cast<size_t>(
+        std::min<int64_t>(static_cast<int64_t>(buffer.size()), size + 1 - copied));
+    if ((count = std::fread(buffer.data(), 1, want, source)) == 0) break;
     Write({buffer.data(), count});
     copied += static_cast<int64_t>(count);
   }
-  const bool failed = std::ferror(source) != 0;
+  const int error = std::ferror(source) ? errno : 0;
   std::fclose(source);
-  if (failed) throw std::runtime_error("cannot read " + path.string());
+  if (error) throw std::runtime_error("cannot read " + path.string() + ": " + std::strerror(error));
   // The film names the file by its size, taken earlier: a file that changed since would shift
   // every later offset of the payload.
   if (copied != size) {
@@ -101,11 +107,27 @@ void PendingFile::Commit(std::filesystem::perms permissions) {
   committed_ = true;
 }
 
+void CheckRegularFile(const std::filesystem::path& path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) {
+    throw std::runtime_error("cannot read " + path.string() + ": " + std::strerror(errno));
+  }
+  if (S_ISDIR(status.st_mode)) {
+    throw std::runtime_error("cannot read " + path.string() + ": it is a folder");
+  }
+  if (!S_ISREG(status.st_mode)) {
+    throw std::runtime_error("cannot read " + path.string() +
+                             ": it is not a regular file (a device, a pipe or a socket)");
+  }
+}
+
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+  CheckRegularFile(path);
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string() + ": " + std::strerror(errno));
   std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw std::runtime_error("cannot read " + path.string());
+  if (in.bad())
+    throw std::runtime_error("cannot read " + path.string() + ": " + std::strerror(errno));
   return bytes;
 }
 

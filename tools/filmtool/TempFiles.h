@@ -53,7 +53,12 @@ class PendingFile {
   bool committed_ = false;
 };
 
-// The whole file, or std::runtime_error naming it.
+// Throws std::runtime_error ("cannot read PATH: ...") unless `path` names a regular file (after
+// symbolic links). Reading a folder, a device such as /dev/zero or a pipe would fail late with a
+// misleading message, or never end.
+void CheckRegularFile(const std::filesystem::path& path);
+
+// The whole file, or std::runtime_error naming it. Only regular files are read.
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
 
 }  // namespace lumafolio

@@ -4,16 +4,15 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
-#include "core/jpeg/JpegDib.h"
 #include "core/effects/EffectLibrary.h"
 #include "core/effects/EffectRandom.h"
-#include "core/show/FitRect.h"
 #include "core/effects/drawing/StageView.h"
+#include "core/jpeg/JpegDib.h"
+#include "core/show/FitRect.h"
 #include "tools/filmtool/EffectNames.h"
+#include "tools/filmtool/TempFiles.h"
 
 namespace lumafolio {
 namespace {
@@ -31,12 +30,6 @@ struct BgrPicture {
     return bytes.data() + static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(x) * 3;
   }
 };
-
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 BgrPicture DecodePicture(const std::string& path) {
   const std::vector<std::uint8_t> data = ReadWholeFile(path);
