@@ -149,6 +149,7 @@ class DescriptionFaults : public ::testing::Test {
     test::WriteBytes(dir_.File("cmyk.jpg"), test::CompressPicture(cmyk));
     test::WriteBytes(dir_.File("clip.avi"), {1, 2, 3});
     test::WriteBytes(dir_.File("player.exe"), {'M', 'Z', 0, 0});
+    test::WriteBytes(dir_.File("LumafolioMediaDescription.jpg"), test::CompressPicture({}));
   }
 
   // Builds from the text and returns the error message; the build must fail and leave the
@@ -238,8 +239,17 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"charset", picture + "[[item.caption]]\ntext = \"x\"\nfont = { charset = 256 } #!\n",
        "between 0 and 255"},
       {"left", picture + "[[item.caption]]\ntext = \"x\"\nleft = 40000 #!\n", "between"},
+      // The media marker in any text of the film: the message names the line, not captions.
       {"media marker in a caption",
-       picture + "[[item.caption]] #!\ntext = \"LumafolioMediaDescription\"\n", "marks the media"},
+       picture + "[[item.caption]]\ntext = \"LumafolioMediaDescription\" #!\n", "marks the media"},
+      {"media marker in a font face",
+       picture +
+           "[[item.caption]]\ntext = \"x\"\nfont = { face = \"LumafolioMediaDescription\" } #!\n",
+       "the font face holds"},
+      {"media marker in a picture's name",
+       "[[item]]\nfile = \"LumafolioMediaDescription.jpg\" #!\n", "rename the file"},
+      {"media marker in a CD track",
+       picture + "music = \"Track02LumafolioMediaDescription.cda\" #!\n", "the CD track's name"},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -249,6 +259,10 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
     const std::string where = dir_.File("film.toml") + ":" + std::to_string(line) + ": ";
     EXPECT_EQ(message.rfind(where, 0), 0u) << message;
     EXPECT_NE(message.find(c.words), std::string::npos) << message;
+    const std::string name = c.name;
+    if (name.find("marker") != std::string::npos && name.find("caption") == std::string::npos) {
+      EXPECT_EQ(message.find("caption"), std::string::npos) << message;
+    }
   }
 }
 

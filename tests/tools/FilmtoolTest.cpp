@@ -527,6 +527,18 @@ TEST(MediaNames, CarryTheSizeAndStayUniqueAndSafe) {
     EXPECT_GT(SizeFromCodedName(name), 0);
     EXPECT_TRUE(IsSafeRelativeName(name));
   }
+
+  // One picture behind many items: each copy takes the next free number at once (trying every
+  // number afresh took 13 s for 10,000 copies). A name already taken is stepped over.
+  EXPECT_EQ(namer.Name(9, "x-3.jpg"), "9-x-3.jpg");
+  EXPECT_EQ(namer.Name(9, "x.jpg"), "9-x.jpg");
+  EXPECT_EQ(namer.Name(9, "x.jpg"), "9-x-2.jpg");
+  EXPECT_EQ(namer.Name(9, "X.JPG"), "9-X-4.JPG");
+  const auto start = std::chrono::steady_clock::now();
+  std::string last;
+  for (int copy = 5; copy <= 20000; ++copy) last = namer.Name(9, "x.jpg");
+  EXPECT_EQ(last, "9-x-20000.jpg");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 }  // namespace

@@ -68,23 +68,6 @@ class FilmBuilder {
 
   const std::vector<PayloadFile>& media() const { return media_; }
 
-  // The media marker text in a caption would end the player's search inside the film.
-  void CheckCaptionsForMarker() const {
-    const auto marker = MediaMarker();
-    for (const DescribedItem& item : description_.items) {
-      for (const DescribedCaption& caption : item.captions) {
-        const std::string& text = caption.caption.text;
-        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()),
-                                             text.size());
-        if (ContainsText(bytes, marker)) {
-          Fail(caption.line,
-               "the caption text holds the text that marks the media in a player "
-               "program; the player would stop its search there");
-        }
-      }
-    }
-  }
-
  private:
   [[noreturn]] void Fail(int line, const std::string& message) const {
     throw DescriptionError(DescriptionMessage(description_.path, line, message));
@@ -152,6 +135,12 @@ class FilmBuilder {
     if (payload.name.size() >= fieldWidth) {
       Fail(file.line, "the film's name for " + file.written + " is too long");
     }
+    // The name keeps a hint of the file's own name, which may be the marker text.
+    if (HoldsMediaMarker(payload.name)) {
+      Fail(file.line, MediaMarkerMessage("the film's name for " + file.written + ", \"" +
+                                         payload.name + "\",") +
+                          "; rename the file");
+    }
     media_.push_back(std::move(payload));
     return media_.back().name;
   }
@@ -183,7 +172,6 @@ void BuildFilm(const BuildOptions& options, std::ostream& log) {
 
   FilmDocument film;
   FilmBuilder builder(description, log);
-  builder.CheckCaptionsForMarker();
   builder.Gather(film);
   const std::vector<uint8_t> filmBytes = FilmFileBytes(film);
   WritePlayerProgram(options.output, player, options.player, filmBytes, builder.media());

@@ -4,19 +4,18 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string_view>
 #include <utility>
 
 #include "core/film/FilmRecords.h"
+#include "core/payload/PlayerPayload.h"
 #include "tools/filmtool/Cp1252.h"
 #include "tools/filmtool/EffectNames.h"
+#include "tools/filmtool/TempFiles.h"
 
 namespace lumafolio {
 namespace {
@@ -235,6 +234,7 @@ class Reader {
         std::any_of(name.begin(), name.end(), [](char c) { return c < 0x20 || c > 0x7E; })) {
       section.Fail("music", "a CD track is named like \"Track02.cda\" (or given as a number)");
     }
+    if (HoldsMediaMarker(name)) section.Fail("music", MediaMarkerMessage("the CD track's name"));
     item.cdTrack = name;
   }
 
@@ -384,6 +384,7 @@ class Reader {
       section.Fail(key, what + " holds \"" + utf8.substr(bad, end - bad) +
                             "\", which the film's code page (Windows-1252) cannot store");
     }
+    if (HoldsMediaMarker(*text)) section.Fail(key, MediaMarkerMessage(what));
     return *text;
   }
 
@@ -486,17 +487,30 @@ std::string DescriptionMessage(const std::string& path, int line, const std::str
   return path + ":" + std::to_string(line) + ": " + message;
 }
 
+bool HoldsMediaMarker(std::string_view text) {
+  const auto marker = MediaMarker();
+  return text.find(std::string_view(marker.data(), marker.size())) != std::string_view::npos;
+}
+
+std::string MediaMarkerMessage(const std::string& what) {
+  const auto marker = MediaMarker();
+  return what + " holds \"" + std::string(marker.data(), marker.size()) +
+         "\", the text that marks the media in a player program: the player would stop its "
+         "search there, inside the film, and never find its media";
+}
+
 FilmDescription ParseDescription(const std::string& text, const std::string& path) {
   return Reader(path).Read(text);
 }
 
 FilmDescription ReadDescription(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw DescriptionError(path + ": cannot read the description: " + std::strerror(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw DescriptionError(path + ": cannot read the description");
-  return ParseDescription(text.str(), path);
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadWholeFile(path);
+  } catch (const std::runtime_error& e) {
+    throw DescriptionError(e.what());
+  }
+  return ParseDescription({bytes.begin(), bytes.end()}, path);
 }
 
 }  // namespace lumafolio

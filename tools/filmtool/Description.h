@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/film/FilmDocument.h"
@@ -93,5 +94,12 @@ FilmDescription ParseDescription(const std::string& text, const std::string& pat
 
 // "DESCRIPTION:LINE: message", the form of every description error.
 std::string DescriptionMessage(const std::string& path, int line, const std::string& message);
+
+// The player finds its media by searching its own program for the media marker text, so that
+// text anywhere in the film file (a caption, a font face, a media name, a CD track) would end
+// the search inside the film. Every text that goes into the film is checked with these.
+bool HoldsMediaMarker(std::string_view text);
+// "WHAT holds the text that marks ...", the error for `what` ("the font face").
+std::string MediaMarkerMessage(const std::string& what);
 
 }  // namespace lumafolio

@@ -52,9 +52,13 @@ std::string MediaNamer::Name(int64_t size, const std::string& sourcePath) {
   const std::string extension = SafeExtension(source.extension().string());
   const std::string base = std::to_string(size) + (hint.empty() ? "" : "-" + hint);
   std::string name = base + extension;
-  for (int copy = 2; !used_.insert(Upper(name)).second; ++copy) {
-    name = base + "-" + std::to_string(copy) + extension;
-  }
+  if (used_.insert(Upper(name)).second) return name;
+  // A source used again and again (one picture behind many items) resumes counting where its
+  // last copy stopped, instead of trying -2, -3, ... afresh every time.
+  int& copy = nextCopy_.try_emplace(Upper(name), 2).first->second;
+  do {
+    name = base + "-" + std::to_string(copy++) + extension;
+  } while (!used_.insert(Upper(name)).second);
   return name;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace lumafolio {
 
@@ -19,7 +20,8 @@ class MediaNamer {
   std::string Name(int64_t size, const std::string& sourcePath);
 
  private:
-  std::set<std::string> used_;  // upper-cased
+  std::unordered_set<std::string> used_;           // upper-cased
+  std::unordered_map<std::string, int> nextCopy_;  // upper-cased name -> its next copy number
 };
 
 }  // namespace lumafolio

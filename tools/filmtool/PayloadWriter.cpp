@@ -37,7 +37,7 @@ void WritePlayerProgram(const std::filesystem::path& output, std::span<const uin
   if (ContainsText(film, mediaMarker)) {
     throw std::runtime_error(
         "the film file holds the media marker text, which would cut the film short when it is "
-        "played; remove that text from the captions");
+        "played");
   }
 
   PendingFile out(output);
