@@ -14,6 +14,10 @@ done
 
 echo "== test native"
 ctest --preset native
+echo "== test native, the SIMD pixel loops in their scalar forms"
+cmake --preset native-scalar >/dev/null
+cmake --build --preset native-scalar
+ctest --preset native-scalar
 echo "== fuzz the JPEG decoder for a minute (libFuzzer, clang, ASan + UBSan)"
 # libFuzzer reports every new path it finds: keep that in a log and show its end.
 fuzz_log=build/fuzz-ci.log

@@ -7,9 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "core/Simd.h"
 
 // Drawing a picture as a flat panel seen at an angle (doors, swinging panels, flipping cards,
 // a falling flap). A panel is cut either into screen lines, each showing one source line
@@ -239,7 +237,7 @@ class ColumnPanel {
     DrawSpan(out, source, run.first, first, fast, line);
     DrawSpan(nextOut, source, nextRun.first, first, nextFast, line + 1);
     int x = first;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
     const int pairedFast = std::min({fast, nextFast, end});
     const __m128i lines = _mm_set1_epi32(line);
     const __m128i strides = _mm_set1_epi32(static_cast<std::int32_t>(stride_));
@@ -278,7 +276,7 @@ class ColumnPanel {
       const std::int32_t* const base = base32_.data();
       const std::int32_t* const step = step32_.data();
       const auto stride = static_cast<std::int32_t>(stride_);
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
       const __m128i lines = _mm_set1_epi32(line);
       const __m128i strides = _mm_set1_epi32(stride);
       for (; x + 4 <= std::min(fast, end); x += 4) {
@@ -312,7 +310,7 @@ class ColumnPanel {
     }
   }
 
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
   static __m128i Load(const std::int32_t* values) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(values));
   }

@@ -3,13 +3,10 @@
 #include <cstring>
 #include <vector>
 
+#include "core/Simd.h"
 #include "core/effects/EffectRandom.h"
 #include "core/effects/drawing/StageView.h"
 #include "core/effects/transitions/TransitionRoutines.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lumafolio::transitions {
 namespace {
@@ -36,7 +33,7 @@ struct BlocksState {
 void SelectBytes(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* mask,
                  std::uint8_t* out, std::size_t count) {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
   for (; i + 16 <= count; i += 16) {
     const __m128i av = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
     const __m128i bv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));

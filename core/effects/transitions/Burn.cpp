@@ -4,13 +4,10 @@
 #include <limits>
 #include <vector>
 
+#include "core/Simd.h"
 #include "core/effects/EffectRandom.h"
 #include "core/effects/drawing/StageView.h"
 #include "core/effects/transitions/TransitionRoutines.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lumafolio::transitions {
 namespace {
@@ -141,7 +138,7 @@ void BurnPixels(const FireFront& front, const std::int16_t* heights, const std::
   }
 }
 
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
 // 16 pixels at a time, as three vectors of 16 bytes.
 class VectorFire {
  public:
@@ -233,7 +230,7 @@ int Burn(int command, const EffectParams& params, EffectState& state) {
   const FireFront front{a - 30,        a - 20,
                         a - 10,        a,
                         {0, 112, 255}, {static_cast<std::uint8_t>(p < 0.5 ? 40 : 64), 255, 255}};
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
   const VectorFire fire(front);
 #endif
   for (int row = 0; row < view.height; ++row) {
@@ -243,7 +240,7 @@ int Burn(int command, const EffectParams& params, EffectState& state) {
     const std::uint8_t* to = view.ToRow(row);
     std::uint8_t* out = view.OutRow(row);
     int done = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
     done = fire.Row(heights, from, to, out, view.width);
 #endif
     BurnPixels(front, heights, from, to, out, done, view.width);

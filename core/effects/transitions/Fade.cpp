@@ -1,12 +1,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/Simd.h"
 #include "core/effects/drawing/StageView.h"
 #include "core/effects/transitions/TransitionRoutines.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lumafolio::transitions {
 namespace {
@@ -23,7 +20,7 @@ inline std::uint8_t Blend(std::uint8_t a, std::uint8_t b, int weight) {
 void BlendBytes(const std::uint8_t* from, const std::uint8_t* to, std::uint8_t* out,
                 std::size_t count, int weight) {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
   const __m128i zero = _mm_setzero_si128();
   const __m128i toWeight = _mm_set1_epi16(static_cast<short>(weight));
   const __m128i fromWeight = _mm_set1_epi16(static_cast<short>(256 - weight));

@@ -3,12 +3,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/Simd.h"
 #include "core/effects/drawing/StageView.h"
 #include "core/effects/transitions/TransitionRoutines.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace lumafolio::transitions {
 namespace {
@@ -48,7 +45,7 @@ template <bool kWhite>
 void Blend1024(const std::uint8_t* x, const std::uint8_t* y, std::uint8_t* out, std::size_t count,
                int weight) {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
   // Pairs (x, y) are multiplied by (weight, 1024 − weight) and summed in 32 bits.
   const __m128i zero = _mm_setzero_si128();
   const __m128i white = _mm_set1_epi16(255);
@@ -82,7 +79,7 @@ void Blend1024(const std::uint8_t* x, const std::uint8_t* y, std::uint8_t* out, 
 // The brightening table: grey i becomes 4 i − e where that is above i, at most 255.
 void Brighten(const std::uint8_t* grey, std::uint8_t* out, std::size_t count, int e) {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
   // The table is max(i, min(4 i − e, 255)), worked out directly: with e from -255 to 765,
   // 4 i − e stays within 16 bits.
   const __m128i zero = _mm_setzero_si128();

@@ -4,10 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "core/Simd.h"
 #include "core/effects/EffectRandom.h"
 #include "core/effects/drawing/StageView.h"
 #include "core/effects/drawing/TilePieces.h"
@@ -122,7 +119,7 @@ void PlacesOfRow(const StageView& view, int u, int y, const Offset* dx, const Of
   }
 }
 
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
 // PlacesOfRow for the whole pieces of a full row, eight at a time, on pictures small enough
 // for 16-bit lanes (SseFits). Returns how many pieces it did, a multiple of eight.
 int PlacesOfRowSse(const StageView& view, int u, int y, const std::int16_t* dx,
@@ -205,7 +202,7 @@ void DrawPieces(ScatterState& pieces, const StageView& view, int u, int shown, c
     const Offset* dx = allDx + first;
     const Offset* dy = allDy + first;
     int done = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
     if constexpr (sizeof(Offset) == 2) {
       if (view.height - y >= 2 && SseFits(view.width, view.height)) {
         done = PlacesOfRowSse(view, u, y, dx, dy, places);
