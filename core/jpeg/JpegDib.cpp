@@ -186,8 +186,9 @@ class DibRowWriter {
   DibRowWriter(const std::vector<JpegComponent>& components, const DibLayout& layout, uint8_t* bits)
       : components_(components), layout_(layout), bits_(bits) {
     if (components.size() == 3) {
-      log2Ratio_ = components[0].log2H;
-      shiftDown_ = components[0].log2V;
+      // Pixels per chroma sample across and down (CanConvertToDib: 1, 2 or 4).
+      log2Ratio_ = components[0].log2H - components[1].log2H;
+      shiftDown_ = components[0].log2V - components[1].log2V;
       // W is a multiple of 8, so every chroma sample of a row serves exactly 2^log2Ratio pixels.
       chromaCount_ = layout.width >> log2Ratio_;
       // Padded for whole loads and for the eight-sample steps of the offsets.
@@ -381,11 +382,14 @@ bool CanConvertToDib(const JpegDecoder& decoder, std::string* reason) {
   }
   if (components.size() == 1) return true;
   if (components.size() != 3) return refuse("component count other than 1 or 3");
-  for (std::size_t c = 1; c < 3; ++c) {
-    if (components[c].h != 1 || components[c].v != 1) {
-      return refuse("chroma sampled more than once per MCU");
-    }
-  }
+  // Each chroma sample serves a block of 1, 2 or 4 pixels across and down. The factors are 1, 2
+  // or 4, so Cb and Cr sampled alike at no finer a rate than luma always come to that: all
+  // three at 2x2 is 4:4:4 in MCUs of 16x16, luma at 2x2 over chroma at 1x2 is 4:2:2.
+  const JpegComponent& luma = components[0];
+  const JpegComponent& cb = components[1];
+  const JpegComponent& cr = components[2];
+  if (cb.h != cr.h || cb.v != cr.v) return refuse("Cb and Cr sampled differently");
+  if (cb.h > luma.h || cb.v > luma.v) return refuse("chroma sampled more finely than luma");
   return true;
 }
 

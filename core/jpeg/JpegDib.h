@@ -26,8 +26,9 @@ constexpr uint32_t kDibSpareSize = 1024;
 
 DibLayout DibLayoutFor(int frameWidth, int frameHeight);
 
-// Whether the decoded planes can become a DIB: one component (grey), or three with the chroma
-// components sampled once per MCU (H = V = 1). Anything else is refused with a reason.
+// Whether the decoded planes can become a DIB: one component (grey), or three whose chroma
+// components are sampled alike and no more finely than luma (each chroma sample then serves 1,
+// 2 or 4 pixels across and down). Anything else is refused with a reason.
 bool CanConvertToDib(const JpegDecoder& decoder, std::string* reason = nullptr);
 
 // Writes the whole block (DibLayoutFor(...).totalSize bytes) into `out`, spare bytes included.

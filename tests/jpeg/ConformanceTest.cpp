@@ -13,6 +13,9 @@
 //   pictures at quality 90 to 100 come lowest (seen: 41.5 dB on an 8x8 picture of edges at
 //   4:2:0, whose planes are within 2).
 // A misplaced block, a wrong table entry or a broken restart would be off by far more.
+//
+// Then pictures the decoder once refused, within the same bound: chroma sampled at other than
+// 1x1 in layouts that reduce to a chroma ratio.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +23,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "JpegStreamWriter.h"
 #include "ReferenceCodec.h"
 #include "core/jpeg/JpegDib.h"
 
@@ -147,6 +151,111 @@ TEST(JpegConformanceLarge, LargePicturesStayWithinTheBound) {
     }
   }
   Report(worst);
+}
+
+using test::Coefficients;
+
+void ExpectWithinTheBound(const test::ReferenceImage& reference, const std::vector<uint8_t>& jpeg,
+                          bool grey) {
+  std::vector<uint8_t> dib;
+  std::string reason;
+  ASSERT_TRUE(DecodeJpegToDib(jpeg, dib, &reason)) << reason;
+  const test::Comparison c = test::CompareWithDib(reference, dib);
+  if (std::getenv("LUMAFOLIO_CONFORMANCE_VERBOSE")) {
+    std::printf("max %2d psnr %6.2f off %lld\n", c.maxDifference, c.psnr, c.samplesOff);
+  }
+  EXPECT_LE(c.maxDifference, kMaxDifference);
+  EXPECT_GE(c.psnr, grey ? kMinGreyPsnr : kMinPsnr);
+}
+
+test::ReferenceImage Libjpeg(const std::vector<uint8_t>& jpeg) {
+  test::ReferenceImage image;
+  EXPECT_TRUE(test::DecodeWithLibjpeg(jpeg, image));
+  return image;
+}
+
+Coefficients CoefficientsOf(const CorpusPicture& picture) {
+  Coefficients coefficients;
+  EXPECT_TRUE(test::ReadCoefficients(test::CompressPicture(picture), coefficients));
+  return coefficients;
+}
+
+// The coefficients written again with each component's factors as they now are and flat
+// Huffman tables. Blocks of the MCU grid beyond the picture's own (never on screen) are zero.
+std::vector<uint8_t> Rewritten(const Coefficients& picture) {
+  const test::HuffmanTable dc = test::FlatDcTable(), ac = test::FlatAcTable();
+  test::JpegStreamWriter w;
+  w.Soi();
+  w.Dht(0, 0, dc);
+  w.Dht(1, 0, ac);
+  std::vector<test::JpegStreamWriter::FrameComponent> frame;
+  std::vector<test::JpegStreamWriter::ScanComponent> scan;
+  int hMax = 1, vMax = 1;
+  for (int c = 0; c < static_cast<int>(picture.components.size()); ++c) {
+    const Coefficients::Component& component = picture.components[c];
+    w.Dqt(c, component.quant);
+    frame.push_back({c + 1, component.h, component.v, c});
+    scan.push_back({c + 1, 0, 0});
+    hMax = std::max(hMax, component.h);
+    vMax = std::max(vMax, component.v);
+  }
+  w.Sof0(picture.width, picture.height, frame);
+  w.Sos(scan);
+  const int columns = (picture.width + 8 * hMax - 1) / (8 * hMax);
+  const int mcus = columns * ((picture.height + 8 * vMax - 1) / (8 * vMax));
+  std::vector<int> predictors(frame.size(), 0);
+  for (int mcu = 0; mcu < mcus; ++mcu) {
+    for (std::size_t c = 0; c < frame.size(); ++c) {
+      const Coefficients::Component& from = picture.components[c];
+      for (int y = mcu / columns * from.v; y < (mcu / columns + 1) * from.v; ++y) {
+        for (int x = mcu % columns * from.h; x < (mcu % columns + 1) * from.h; ++x) {
+          const bool inside = x < from.widthInBlocks && y < from.heightInBlocks;
+          w.Block(
+              inside ? from.blocks[std::size_t(y) * from.widthInBlocks + x] : std::array<int, 64>{},
+              predictors[c], dc, ac);
+        }
+      }
+    }
+  }
+  w.FlushBits();
+  w.Eoi();
+  return w.Bytes();
+}
+
+CorpusPicture Picture(int lumaH, int lumaV, int chromaH, int chromaV, test::Pattern pattern) {
+  CorpusPicture p;
+  p.width = 121;
+  p.height = 77;
+  p.lumaH = lumaH;
+  p.lumaV = lumaV;
+  p.chromaH = chromaH;
+  p.chromaV = chromaV;
+  p.pattern = pattern;
+  return p;
+}
+
+TEST(JpegConformance, ChromaLayoutsThatReduceToAChromaRatio) {
+  // As libjpeg writes them (at most 10 blocks to an MCU).
+  const int layouts[][4] = {{2, 1, 2, 1}, {1, 2, 1, 2}, {4, 1, 2, 1},
+                            {2, 2, 1, 2}, {2, 2, 2, 1}, {1, 4, 1, 2}};
+  for (const auto& l : layouts) {
+    const CorpusPicture p = Picture(l[0], l[1], l[2], l[3], test::Pattern::kPhotoLike);
+    SCOPED_TRACE(p.Name());
+    const std::vector<uint8_t> jpeg = test::CompressPicture(p);
+    ExpectWithinTheBound(Libjpeg(jpeg), jpeg, false);
+  }
+  // Beyond libjpeg's MCU, written from the coefficients of libjpeg's 4:4:4, 4:2:0 and 4:2:2
+  // pictures, against libjpeg-turbo's decode of those: all three at 2x2, luma 4x4 over chroma
+  // 2x2, luma 4x2 over chroma 2x2.
+  for (const auto& l : {std::array{1, 1, 2, 2}, std::array{2, 2, 4, 4}, std::array{2, 1, 4, 2}}) {
+    const CorpusPicture p = Picture(l[0], l[1], 1, 1, test::Pattern::kEdges);
+    SCOPED_TRACE(p.Name());
+    Coefficients rewrite = CoefficientsOf(p);
+    rewrite.components[0].h = l[2];
+    rewrite.components[0].v = l[3];
+    for (int c : {1, 2}) rewrite.components[c].h = rewrite.components[c].v = 2;
+    ExpectWithinTheBound(Libjpeg(test::CompressPicture(p)), Rewritten(rewrite), false);
+  }
 }
 
 }  // namespace
