@@ -260,7 +260,7 @@ JpegDecoder::DecodeBlock(State& s, int16_t block[64], const JpegComponent& compo
       Consume(s, shortcut & 0xFF);
       if (symbol & 15) {
         k += (symbol >> 4) + 1;
-        if (k > 63) break;
+        if (k > 63) return Fail("coefficient index past 63") ? 0 : -1;
         block[kNaturalOrder[k]] = static_cast<int16_t>(quant[k] * value);
         last = k;
         if (k == 63) break;
@@ -273,7 +273,7 @@ JpegDecoder::DecodeBlock(State& s, int16_t block[64], const JpegComponent& compo
       const int size = symbol & 15;
       if (size) {
         k += (symbol >> 4) + 1;
-        if (k > 63) break;
+        if (k > 63) return Fail("coefficient index past 63") ? 0 : -1;
         value = CodeAndValue(s, length, size);
         block[kNaturalOrder[k]] = static_cast<int16_t>(quant[k] * value);
         last = k;
@@ -283,12 +283,15 @@ JpegDecoder::DecodeBlock(State& s, int16_t block[64], const JpegComponent& compo
       if (length) Consume(s, length);
     }
     if (symbol == 0x00) break;  // EOB (or no code at all, which drops no bits)
-    // ZRL: sixteen zeros; other runs of size 0 are not baseline and code zeros, which the
-    // cleared block already holds.
+    // ZRL: sixteen zeros; other runs of size 0 are not baseline and code zeros too. Zeros are
+    // never stored (the cleared block holds them), so a run that carries the index past 63
+    // harms nothing and the end-of-block after it completes the block. Only a coefficient
+    // stored past 63 is damage, and so is a further run once the index is past 63, which
+    // nothing but damage writes (and which would otherwise loop for ever on a stream that
+    // reads as zero bits to its end).
+    if (k > 63) return Fail("zero run past the end of the block") ? 0 : -1;
     k += symbol == 0xF0 ? 16 : (symbol >> 4) + 1;
-    if (k > 63) break;
   }
-  if (k > 63) return Fail("coefficient index past 63") ? 0 : -1;
   return last;
 }
 

@@ -15,7 +15,8 @@
 // A misplaced block, a wrong table entry or a broken restart would be off by far more.
 //
 // Then pictures the decoder once refused, within the same bound: chroma sampled at other than
-// 1x1 in layouts that reduce to a chroma ratio.
+// 1x1 in layouts that reduce to a chroma ratio, and a ZRL that carries the coefficient index
+// past 63 before the end-of-block.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "JpegStreamWriter.h"
 #include "ReferenceCodec.h"
 #include "core/jpeg/JpegDib.h"
+#include "core/jpeg/JpegMarkers.h"
 
 namespace lumafolio {
 namespace {
@@ -180,9 +182,10 @@ Coefficients CoefficientsOf(const CorpusPicture& picture) {
   return coefficients;
 }
 
-// The coefficients written again with each component's factors as they now are and flat
-// Huffman tables. Blocks of the MCU grid beyond the picture's own (never on screen) are zero.
-std::vector<uint8_t> Rewritten(const Coefficients& picture) {
+// The coefficients written again with each component's factors as they now are, flat Huffman
+// tables, a restart after every `interval` MCUs and, if asked, a ZRL before every EOB. Blocks
+// of the MCU grid beyond the picture's own (never on screen) are zero.
+std::vector<uint8_t> Rewritten(const Coefficients& picture, int interval, bool zeroRunBeforeEob) {
   const test::HuffmanTable dc = test::FlatDcTable(), ac = test::FlatAcTable();
   test::JpegStreamWriter w;
   w.Soi();
@@ -200,6 +203,7 @@ std::vector<uint8_t> Rewritten(const Coefficients& picture) {
     vMax = std::max(vMax, component.v);
   }
   w.Sof0(picture.width, picture.height, frame);
+  if (interval) w.Dri(interval);
   w.Sos(scan);
   const int columns = (picture.width + 8 * hMax - 1) / (8 * hMax);
   const int mcus = columns * ((picture.height + 8 * vMax - 1) / (8 * vMax));
@@ -212,9 +216,14 @@ std::vector<uint8_t> Rewritten(const Coefficients& picture) {
           const bool inside = x < from.widthInBlocks && y < from.heightInBlocks;
           w.Block(
               inside ? from.blocks[std::size_t(y) * from.widthInBlocks + x] : std::array<int, 64>{},
-              predictors[c], dc, ac);
+              predictors[c], dc, ac, zeroRunBeforeEob);
         }
       }
+    }
+    if (interval && (mcu + 1) % interval == 0 && mcu + 1 < mcus) {
+      w.FlushBits();
+      w.Marker(jpeg_marker::kRst0 + (mcu / interval) % 8);
+      std::fill(predictors.begin(), predictors.end(), 0);
     }
   }
   w.FlushBits();
@@ -254,7 +263,31 @@ TEST(JpegConformance, ChromaLayoutsThatReduceToAChromaRatio) {
     rewrite.components[0].h = l[2];
     rewrite.components[0].v = l[3];
     for (int c : {1, 2}) rewrite.components[c].h = rewrite.components[c].v = 2;
-    ExpectWithinTheBound(Libjpeg(test::CompressPicture(p)), Rewritten(rewrite), false);
+    ExpectWithinTheBound(Libjpeg(test::CompressPicture(p)), Rewritten(rewrite, 0, false), false);
+  }
+}
+
+// Every block gets a ZRL before its EOB, which carries the index past 63 wherever the last
+// coefficient lies at 48 or beyond. libjpeg-turbo ends such a block at 63 and leaves the EOB
+// to be read as the next block's DC code, so it reads the stream as written only where a
+// restart marker follows every block: a grey picture with a restart after each MCU. A colour
+// picture without restarts is held against libjpeg-turbo's decode of libjpeg's own coding of
+// the same coefficients.
+TEST(JpegConformance, ZeroRunsPast63BeforeTheEndOfBlock) {
+  for (const bool grey : {true, false}) {
+    CorpusPicture p = Picture(grey ? 1 : 2, grey ? 1 : 2, 1, 1, test::Pattern::kEdges);
+    p.components = grey ? 1 : 3;
+    p.quality = 90;
+    SCOPED_TRACE(p.Name());
+    const Coefficients coefficients = CoefficientsOf(p);
+    int carriedPast63 = 0;  // blocks whose last coefficient is at 48 to 62
+    for (const auto& block : coefficients.components[0].blocks) {
+      carriedPast63 += block[63] == 0 && std::any_of(block.begin() + 48, block.begin() + 63,
+                                                     [](int value) { return value != 0; });
+    }
+    ASSERT_GT(carriedPast63, 0);
+    const std::vector<uint8_t> rewritten = Rewritten(coefficients, grey ? 1 : 0, true);
+    ExpectWithinTheBound(Libjpeg(grey ? rewritten : test::CompressPicture(p)), rewritten, grey);
   }
 }
 
