@@ -14,9 +14,9 @@
 //   4:2:0, whose planes are within 2).
 // A misplaced block, a wrong table entry or a broken restart would be off by far more.
 //
-// Then pictures the decoder once refused, within the same bound: chroma sampled at other than
-// 1x1 in layouts that reduce to a chroma ratio, and a ZRL that carries the coefficient index
-// past 63 before the end-of-block.
+// Then the pictures the decoder once refused, within the same bound: chroma sampled at other
+// than 1x1 in layouts that reduce to a chroma ratio, a ZRL that carries the coefficient index
+// past 63 before the end-of-block, and a scan that a wrong restart marker ends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -289,6 +289,29 @@ TEST(JpegConformance, ZeroRunsPast63BeforeTheEndOfBlock) {
     const std::vector<uint8_t> rewritten = Rewritten(coefficients, grey ? 1 : 0, true);
     ExpectWithinTheBound(Libjpeg(grey ? rewritten : test::CompressPicture(p)), rewritten, grey);
   }
+}
+
+// A picture cut at a restart marker and followed by the next picture, as in a media blob.
+// libjpeg-turbo meets a marker where RSTn belongs, as we do: both show the MCUs before it and
+// mid-grey after, except that libjpeg-turbo decodes the first MCU after the fault from zero
+// bits. We keep that one grey too, and so does the reference here.
+TEST(JpegConformance, RestartFaultShowsWhatWasDecodedThenGrey) {
+  CorpusPicture p = Picture(2, 2, 1, 1, test::Pattern::kPhotoLike);
+  p.restartInterval = 3;
+  const std::vector<uint8_t> jpeg = test::CompressPicture(p);
+  // The seventh RST marker follows MCU 20 of 8 x 5; MCU 21 covers x 80..95, y 32..47.
+  std::size_t cut = static_cast<std::size_t>(test::FindMarkerOffset(jpeg, jpeg_marker::kSos));
+  for (int markers = 0; markers < 7; ++cut) {
+    markers += jpeg[cut] == jpeg_marker::kPrefix && jpeg_marker::IsRst(jpeg[cut + 1]);
+  }
+  std::vector<uint8_t> bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(cut - 1));
+  bytes.insert(bytes.end(), jpeg.begin(), jpeg.end());
+  test::ReferenceImage reference = Libjpeg(bytes);
+  for (int y = 32; y < 48; ++y) {
+    const std::size_t row = std::size_t(reference.height - 1 - y) * reference.width * 3;
+    std::fill_n(reference.bgr.begin() + static_cast<long>(row + 80 * 3), 16 * 3, uint8_t{128});
+  }
+  ExpectWithinTheBound(reference, bytes, false);
 }
 
 }  // namespace

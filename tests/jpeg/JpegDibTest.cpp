@@ -216,7 +216,7 @@ TEST(JpegDib, DecodingStraightIntoTheBitmapEqualsConvertingWholePlanes) {
 }
 
 // What a row sink sees: every MCU row once and in order, in planes one MCU row high, holding
-// the samples the whole planes hold; after a restart fault, zeros like the whole planes.
+// the samples the whole planes hold; after a restart fault, mid-grey like the whole planes.
 class RecordingSink : public JpegRowSink {
  public:
   bool Start(const JpegDecoder&) override { return true; }
