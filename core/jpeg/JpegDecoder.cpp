@@ -139,7 +139,12 @@ bool JpegDecoder::ReadFrameHeader() {
     component.log2V = Log2(component.v);
     component.stride = std::size_t(mcusPerRow_) * 8 * component.h;
   }
-  streaming_ = sink_ && sink_->Start(*this);
+  const JpegRowSink::Take take = sink_ ? sink_->Start(*this) : JpegRowSink::Take::kWholePlanes;
+  if (take == JpegRowSink::Take::kNothing) {
+    components_.clear();
+    return Fail("not enough memory for the picture");
+  }
+  streaming_ = take == JpegRowSink::Take::kRows;
   const std::size_t planeMcuRows = streaming_ ? 1 : std::size_t(mcuRows_);
   try {
     for (JpegComponent& component : components_) {

@@ -42,11 +42,17 @@ class JpegDecoder;
 // is decoded instead of being held in whole planes first.
 class JpegRowSink {
  public:
+  // How the sink takes a picture, told once its frame header has been read.
+  enum class Take {
+    kRows,         // as they come: the planes hold a single MCU row, the one being decoded
+    kWholePlanes,  // not at all: whole planes, as without a sink
+    kNothing,      // no room for it: ParseMarkers fails at once, "not enough memory ..."
+  };
+
   virtual ~JpegRowSink() = default;
   // Called once the frame header has been read (size and components known, planes not yet
-  // allocated). True to take the rows as they come: the planes then hold a single MCU row, the
-  // one being decoded. False to have whole planes as without a sink.
-  virtual bool Start(const JpegDecoder& decoder) = 0;
+  // allocated).
+  virtual Take Start(const JpegDecoder& decoder) = 0;
   // MCU row `row` is complete in the planes. Every row comes once, in order; when a restart
   // fault ends the scan early, the undecoded MCUs and rows come as mid-grey samples (128),
   // which is what whole planes would hold.

@@ -410,19 +410,17 @@ namespace {
 // decoder then needs no whole planes, which for a large picture are as big as the bitmap.
 class DibSink : public JpegRowSink {
  public:
-  explicit DibSink(std::vector<uint8_t>& dib) : dib_(dib) {}
+  explicit DibSink(const DibAllocator& allocate) : allocate_(allocate) {}
 
-  bool Start(const JpegDecoder& decoder) override {
-    if (!CanConvertToDib(decoder)) return false;  // refused after decoding, as before
+  Take Start(const JpegDecoder& decoder) override {
+    // Refused after decoding, so that a damaged stream says so before its layout does.
+    if (!CanConvertToDib(decoder)) return Take::kWholePlanes;
     layout_ = DibLayoutFor(decoder.Width(), decoder.Height());
-    try {
-      dib_.resize(layout_.totalSize);
-    } catch (const std::bad_alloc&) {
-      return false;  // decoded into planes and refused then, for the same reason
-    }
-    writer_.emplace(decoder.Components(), layout_, dib_.data() + kDibHeaderSize);
+    dib_ = allocate_(layout_.totalSize);
+    if (!dib_) return Take::kNothing;
+    writer_.emplace(decoder.Components(), layout_, dib_ + kDibHeaderSize);
     rowsPerMcu_ = 8u << decoder.Components()[0].log2V;
-    return true;
+    return Take::kRows;
   }
 
   void Row(const JpegDecoder&, int row) override {
@@ -431,13 +429,14 @@ class DibSink : public JpegRowSink {
   }
 
   void Finish() {
-    WriteHeaders(layout_, dib_.data());
-    std::memset(dib_.data() + kDibHeaderSize + std::size_t(layout_.rowSize) * layout_.height, 0,
+    WriteHeaders(layout_, dib_);
+    std::memset(dib_ + kDibHeaderSize + std::size_t(layout_.rowSize) * layout_.height, 0,
                 kDibSpareSize);
   }
 
  private:
-  std::vector<uint8_t>& dib_;
+  const DibAllocator& allocate_;
+  uint8_t* dib_ = nullptr;
   DibLayout layout_;
   std::optional<DibRowWriter> writer_;
   uint32_t rowsPerMcu_ = 8;
@@ -445,25 +444,33 @@ class DibSink : public JpegRowSink {
 
 }  // namespace
 
-bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason) {
-  DibSink sink(dib);
+bool DecodeToDib(JpegDecoder& decoder, const DibAllocator& allocate, std::string* reason) {
+  DibSink sink(allocate);
   decoder.SetRowSink(&sink);
   if (!decoder.ParseMarkers()) {
     if (reason) *reason = decoder.FailureReason();
     return false;
   }
-  if (decoder.Streaming()) {
-    sink.Finish();
-    return true;
-  }
-  if (!CanConvertToDib(decoder, reason)) return false;
-  try {
-    dib.resize(DibLayoutFor(decoder.Width(), decoder.Height()).totalSize);
-  } catch (const std::bad_alloc&) {
-    if (reason) *reason = "not enough memory for the bitmap";
+  if (!decoder.Streaming()) {  // whole planes only for a picture the conversion refuses
+    CanConvertToDib(decoder, reason);
     return false;
   }
-  return ConvertToDib(decoder, dib);
+  sink.Finish();
+  return true;
+}
+
+bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason) {
+  return DecodeToDib(
+      decoder,
+      [&dib](uint32_t size) -> uint8_t* {
+        try {
+          dib.resize(size);
+        } catch (const std::bad_alloc&) {
+          return nullptr;
+        }
+        return dib.data();
+      },
+      reason);
 }
 
 bool DecodeJpegToDib(std::span<const uint8_t> jpeg, std::vector<uint8_t>& dib, std::string* reason,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,16 +37,23 @@ bool CanConvertToDib(const JpegDecoder& decoder, std::string* reason = nullptr);
 // is too small; nothing is written then.
 bool ConvertToDib(const JpegDecoder& decoder, std::span<uint8_t> out);
 
-// Decoding and conversion in one: from bytes, or from a stdio stream at its current position.
-// False with a reason when the decoder or the conversion refuses the picture.
-// Each MCU row is converted as soon as it is decoded; on failure `dib` may have been resized
-// and partly written.
+// Where a decode puts the bitmap: told the block's size (DibLayoutFor(...).totalSize) once the
+// frame header has been read, the start of a block of that size, or null when there is no
+// memory for one.
+using DibAllocator = std::function<uint8_t*(uint32_t size)>;
+
+// Decoding and conversion in one, with a decoder the caller has set up (its restart message
+// handler, say), straight into the block `allocate` hands out: each MCU row is converted as
+// soon as it is decoded, so neither whole planes nor a second copy of the bitmap are held.
+// False with a reason when there is no block, or when the decoder or the conversion refuses
+// the picture; the block may then have been partly written.
+bool DecodeToDib(JpegDecoder& decoder, const DibAllocator& allocate, std::string* reason = nullptr);
+// The same into a vector, from a decoder, bytes, or a stdio stream at its current position.
+bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason = nullptr);
 bool DecodeJpegToDib(std::span<const uint8_t> jpeg, std::vector<uint8_t>& dib,
                      std::string* reason = nullptr, const JpegLimits& limits = {});
 bool DecodeJpegToDib(std::FILE* file, std::vector<uint8_t>& dib, std::string* reason = nullptr,
                      const JpegLimits& limits = {});
-// The same with a decoder the caller has set up (its restart message handler, say).
-bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason = nullptr);
 
 // One pixel of the JFIF YCbCr to RGB conversion, written as blue, green, red. The conversion
 // above produces exactly the bytes of the double-precision formulas

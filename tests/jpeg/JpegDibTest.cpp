@@ -215,11 +215,29 @@ TEST(JpegDib, DecodingStraightIntoTheBitmapEqualsConvertingWholePlanes) {
   }
 }
 
+TEST(JpegDib, NoBlockForTheBitmapEndsTheDecodeAtTheFrameHeader) {
+  DcPicture picture;
+  picture.width = 33;
+  picture.height = 17;
+  const std::vector<uint8_t> bytes = picture.Encode();
+  JpegDecoder decoder(bytes);
+  std::vector<uint32_t> asked;
+  std::string reason;
+  const auto noBlock = [&asked](uint32_t size) -> uint8_t* {
+    asked.push_back(size);
+    return nullptr;
+  };
+  EXPECT_FALSE(DecodeToDib(decoder, noBlock, &reason));
+  EXPECT_EQ(reason, "not enough memory for the picture");
+  EXPECT_EQ(asked, std::vector<uint32_t>{DibLayoutFor(33, 17).totalSize});
+  EXPECT_TRUE(decoder.Components().empty());  // nothing decoded into planes instead
+}
+
 // What a row sink sees: every MCU row once and in order, in planes one MCU row high, holding
 // the samples the whole planes hold; after a restart fault, mid-grey like the whole planes.
 class RecordingSink : public JpegRowSink {
  public:
-  bool Start(const JpegDecoder&) override { return true; }
+  Take Start(const JpegDecoder&) override { return Take::kRows; }
   void Row(const JpegDecoder& decoder, int row) override {
     rows.push_back(row);
     for (std::size_t c = 0; c < decoder.Components().size(); ++c) {
