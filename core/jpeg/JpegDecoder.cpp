@@ -19,6 +19,11 @@ constexpr uint8_t kNaturalOrder[64] = {
 
 int Log2(int value) { return value == 4 ? 2 : value == 2 ? 1 : 0; }
 
+// What the planes hold where a scan that a restart fault ended did not reach: the sample of a
+// block without coefficients, mid-grey in every component, which is what libjpeg-turbo shows
+// for a scan whose data runs out.
+constexpr uint8_t kUnreachedSample = 128;
+
 }  // namespace
 
 JpegDecoder::JpegDecoder(std::span<const uint8_t> bytes, JpegLimits limits)
@@ -33,7 +38,7 @@ bool JpegDecoder::Fail(const char* reason) {
 }
 
 bool JpegDecoder::ParseMarkers() {
-  for (;;) {
+  for (bool end = false; !end;) {
     // Anything but a marker where one belongs ends the stream: the end of the data reads as
     // zero bytes, and trailing garbage is ignored.
     if (GetBits(8) != jpeg_marker::kPrefix) break;
@@ -64,6 +69,11 @@ bool JpegDecoder::ParseMarkers() {
         StartUnstuffing();
         ok = ReadScanHeader() && DecodeScan();
         AlignToByte();
+        // A restart fault leaves the reading position inside the scan's data or wherever the
+        // damage led (the next picture of a media blob, say), whose bytes would be taken for
+        // markers: a second frame or scan, a table or a length made of coefficients. The
+        // picture ends there as at EOI, with what was decoded.
+        end = restartFault_;
         break;
       case jpeg_marker::kDri: {
         const uint32_t length = GetBits(16);
@@ -129,11 +139,16 @@ bool JpegDecoder::ReadFrameHeader() {
     component.log2V = Log2(component.v);
     component.stride = std::size_t(mcusPerRow_) * 8 * component.h;
   }
-  streaming_ = sink_ && sink_->Start(*this);
+  const JpegRowSink::Take take = sink_ ? sink_->Start(*this) : JpegRowSink::Take::kWholePlanes;
+  if (take == JpegRowSink::Take::kNothing) {
+    components_.clear();
+    return Fail("not enough memory for the picture");
+  }
+  streaming_ = take == JpegRowSink::Take::kRows;
   const std::size_t planeMcuRows = streaming_ ? 1 : std::size_t(mcuRows_);
   try {
     for (JpegComponent& component : components_) {
-      component.plane.assign(component.stride * planeMcuRows * 8 * component.v, 0);
+      component.plane.assign(component.stride * planeMcuRows * 8 * component.v, kUnreachedSample);
     }
   } catch (const std::bad_alloc&) {
     components_.clear();
@@ -260,7 +275,7 @@ JpegDecoder::DecodeBlock(State& s, int16_t block[64], const JpegComponent& compo
       Consume(s, shortcut & 0xFF);
       if (symbol & 15) {
         k += (symbol >> 4) + 1;
-        if (k > 63) break;
+        if (k > 63) return Fail("coefficient index past 63") ? 0 : -1;
         block[kNaturalOrder[k]] = static_cast<int16_t>(quant[k] * value);
         last = k;
         if (k == 63) break;
@@ -273,7 +288,7 @@ JpegDecoder::DecodeBlock(State& s, int16_t block[64], const JpegComponent& compo
       const int size = symbol & 15;
       if (size) {
         k += (symbol >> 4) + 1;
-        if (k > 63) break;
+        if (k > 63) return Fail("coefficient index past 63") ? 0 : -1;
         value = CodeAndValue(s, length, size);
         block[kNaturalOrder[k]] = static_cast<int16_t>(quant[k] * value);
         last = k;
@@ -283,12 +298,15 @@ JpegDecoder::DecodeBlock(State& s, int16_t block[64], const JpegComponent& compo
       if (length) Consume(s, length);
     }
     if (symbol == 0x00) break;  // EOB (or no code at all, which drops no bits)
-    // ZRL: sixteen zeros; other runs of size 0 are not baseline and code zeros, which the
-    // cleared block already holds.
+    // ZRL: sixteen zeros; other runs of size 0 are not baseline and code zeros too. Zeros are
+    // never stored (the cleared block holds them), so a run that carries the index past 63
+    // harms nothing and the end-of-block after it completes the block. Only a coefficient
+    // stored past 63 is damage, and so is a further run once the index is past 63, which
+    // nothing but damage writes (and which would otherwise loop for ever on a stream that
+    // reads as zero bits to its end).
+    if (k > 63) return Fail("zero run past the end of the block") ? 0 : -1;
     k += symbol == 0xF0 ? 16 : (symbol >> 4) + 1;
-    if (k > 63) break;
   }
-  if (k > 63) return Fail("coefficient index past 63") ? 0 : -1;
   return last;
 }
 
@@ -298,17 +316,17 @@ void JpegDecoder::StoreState(State s) {
   CurrentState() = s;
 }
 
-void JpegDecoder::FinishRowsWithZeros(int row, int column) {
+void JpegDecoder::FinishUnreachedRows(int row, int column) {
   for (JpegComponent& component : components_) {
     const std::size_t done = std::size_t(column + 1) << (component.log2H + 3);
     for (std::size_t y = 0; y < std::size_t(8) << component.log2V; ++y) {
       std::fill(component.plane.begin() + y * component.stride + done,
-                component.plane.begin() + (y + 1) * component.stride, uint8_t{0});
+                component.plane.begin() + (y + 1) * component.stride, kUnreachedSample);
     }
   }
   sink_->Row(*this, row);
   for (JpegComponent& component : components_) {
-    std::fill(component.plane.begin(), component.plane.end(), uint8_t{0});
+    std::fill(component.plane.begin(), component.plane.end(), kUnreachedSample);
   }
   for (int next = row + 1; next < mcuRows_; ++next) sink_->Row(*this, next);
 }
@@ -369,7 +387,7 @@ bool JpegDecoder::DecodeScan() {
             }
             scanDecoded_ = true;
             EndEntropyData();  // the state is stored
-            if (streaming_) FinishRowsWithZeros(row, column);
+            if (streaming_) FinishUnreachedRows(row, column);
             return true;
           }
         }

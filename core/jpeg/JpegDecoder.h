@@ -42,14 +42,20 @@ class JpegDecoder;
 // is decoded instead of being held in whole planes first.
 class JpegRowSink {
  public:
+  // How the sink takes a picture, told once its frame header has been read.
+  enum class Take {
+    kRows,         // as they come: the planes hold a single MCU row, the one being decoded
+    kWholePlanes,  // not at all: whole planes, as without a sink
+    kNothing,      // no room for it: ParseMarkers fails at once, "not enough memory ..."
+  };
+
   virtual ~JpegRowSink() = default;
   // Called once the frame header has been read (size and components known, planes not yet
-  // allocated). True to take the rows as they come: the planes then hold a single MCU row, the
-  // one being decoded. False to have whole planes as without a sink.
-  virtual bool Start(const JpegDecoder& decoder) = 0;
+  // allocated).
+  virtual Take Start(const JpegDecoder& decoder) = 0;
   // MCU row `row` is complete in the planes. Every row comes once, in order; when a restart
-  // fault ends the scan early, the undecoded MCUs and rows come as zero samples, which is what
-  // whole planes would hold.
+  // fault ends the scan early, the undecoded MCUs and rows come as mid-grey samples (128),
+  // which is what whole planes would hold.
   virtual void Row(const JpegDecoder& decoder, int row) = 0;
 };
 
@@ -67,14 +73,15 @@ class JpegDecoder : public JpegBitReader {
   explicit JpegDecoder(std::span<const uint8_t> bytes, JpegLimits limits = {});
   JpegDecoder(std::FILE* file, std::size_t chunkSize = kDefaultChunkSize, JpegLimits limits = {});
 
-  // Reads markers up to EOI (or the first place where a marker should be and is not) and
-  // decodes the scan. True when a frame was read and a scan of all its components decoded;
-  // otherwise FailureReason() says why.
+  // Reads markers up to EOI (or the first place where a marker should be and is not, or a
+  // restart fault) and decodes the scan. True when a frame was read and a scan of all its
+  // components decoded; otherwise FailureReason() says why.
   bool ParseMarkers();
   const std::string& FailureReason() const { return failure_; }
 
-  // A wrong marker at a restart boundary ends the scan; the picture keeps what was decoded up
-  // to there. The handler (a message box in the player) gets "Going Out value=%04X rs_int=%d".
+  // A wrong marker at a restart boundary ends the scan and the stream (nothing after it is
+  // read); the picture keeps what was decoded up to there and is mid-grey beyond. The handler
+  // (a message box in the player) gets "Going Out value=%04X rs_int=%d".
   void SetRestartMessageHandler(std::function<void(const std::string&)> handler) {
     restartMessage_ = std::move(handler);
   }
@@ -109,8 +116,8 @@ class JpegDecoder : public JpegBitReader {
   // scan loop works on never has its address taken and can stay in registers).
   void StoreState(State s);
   // After a restart fault at MCU (row, column) while streaming: the rest of the picture as the
-  // zero samples whole planes would hold.
-  void FinishRowsWithZeros(int row, int column);
+  // mid-grey samples whole planes would hold.
+  void FinishUnreachedRows(int row, int column);
   void ResetPredictors();
   // The n-bit value after a code, 1 <= n <= 16, from a window holding it: a leading 1 bit
   // gives the bits as they are, a leading 0 the negative value bits - (2^n - 1).

@@ -186,8 +186,9 @@ class DibRowWriter {
   DibRowWriter(const std::vector<JpegComponent>& components, const DibLayout& layout, uint8_t* bits)
       : components_(components), layout_(layout), bits_(bits) {
     if (components.size() == 3) {
-      log2Ratio_ = components[0].log2H;
-      shiftDown_ = components[0].log2V;
+      // Pixels per chroma sample across and down (CanConvertToDib: 1, 2 or 4).
+      log2Ratio_ = components[0].log2H - components[1].log2H;
+      shiftDown_ = components[0].log2V - components[1].log2V;
       // W is a multiple of 8, so every chroma sample of a row serves exactly 2^log2Ratio pixels.
       chromaCount_ = layout.width >> log2Ratio_;
       // Padded for whole loads and for the eight-sample steps of the offsets.
@@ -381,11 +382,14 @@ bool CanConvertToDib(const JpegDecoder& decoder, std::string* reason) {
   }
   if (components.size() == 1) return true;
   if (components.size() != 3) return refuse("component count other than 1 or 3");
-  for (std::size_t c = 1; c < 3; ++c) {
-    if (components[c].h != 1 || components[c].v != 1) {
-      return refuse("chroma sampled more than once per MCU");
-    }
-  }
+  // Each chroma sample serves a block of 1, 2 or 4 pixels across and down. The factors are 1, 2
+  // or 4, so Cb and Cr sampled alike at no finer a rate than luma always come to that: all
+  // three at 2x2 is 4:4:4 in MCUs of 16x16, luma at 2x2 over chroma at 1x2 is 4:2:2.
+  const JpegComponent& luma = components[0];
+  const JpegComponent& cb = components[1];
+  const JpegComponent& cr = components[2];
+  if (cb.h != cr.h || cb.v != cr.v) return refuse("Cb and Cr sampled differently");
+  if (cb.h > luma.h || cb.v > luma.v) return refuse("chroma sampled more finely than luma");
   return true;
 }
 
@@ -406,19 +410,17 @@ namespace {
 // decoder then needs no whole planes, which for a large picture are as big as the bitmap.
 class DibSink : public JpegRowSink {
  public:
-  explicit DibSink(std::vector<uint8_t>& dib) : dib_(dib) {}
+  explicit DibSink(const DibAllocator& allocate) : allocate_(allocate) {}
 
-  bool Start(const JpegDecoder& decoder) override {
-    if (!CanConvertToDib(decoder)) return false;  // refused after decoding, as before
+  Take Start(const JpegDecoder& decoder) override {
+    // Refused after decoding, so that a damaged stream says so before its layout does.
+    if (!CanConvertToDib(decoder)) return Take::kWholePlanes;
     layout_ = DibLayoutFor(decoder.Width(), decoder.Height());
-    try {
-      dib_.resize(layout_.totalSize);
-    } catch (const std::bad_alloc&) {
-      return false;  // decoded into planes and refused then, for the same reason
-    }
-    writer_.emplace(decoder.Components(), layout_, dib_.data() + kDibHeaderSize);
+    dib_ = allocate_(layout_.totalSize);
+    if (!dib_) return Take::kNothing;
+    writer_.emplace(decoder.Components(), layout_, dib_ + kDibHeaderSize);
     rowsPerMcu_ = 8u << decoder.Components()[0].log2V;
-    return true;
+    return Take::kRows;
   }
 
   void Row(const JpegDecoder&, int row) override {
@@ -427,13 +429,14 @@ class DibSink : public JpegRowSink {
   }
 
   void Finish() {
-    WriteHeaders(layout_, dib_.data());
-    std::memset(dib_.data() + kDibHeaderSize + std::size_t(layout_.rowSize) * layout_.height, 0,
+    WriteHeaders(layout_, dib_);
+    std::memset(dib_ + kDibHeaderSize + std::size_t(layout_.rowSize) * layout_.height, 0,
                 kDibSpareSize);
   }
 
  private:
-  std::vector<uint8_t>& dib_;
+  const DibAllocator& allocate_;
+  uint8_t* dib_ = nullptr;
   DibLayout layout_;
   std::optional<DibRowWriter> writer_;
   uint32_t rowsPerMcu_ = 8;
@@ -441,25 +444,33 @@ class DibSink : public JpegRowSink {
 
 }  // namespace
 
-bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason) {
-  DibSink sink(dib);
+bool DecodeToDib(JpegDecoder& decoder, const DibAllocator& allocate, std::string* reason) {
+  DibSink sink(allocate);
   decoder.SetRowSink(&sink);
   if (!decoder.ParseMarkers()) {
     if (reason) *reason = decoder.FailureReason();
     return false;
   }
-  if (decoder.Streaming()) {
-    sink.Finish();
-    return true;
-  }
-  if (!CanConvertToDib(decoder, reason)) return false;
-  try {
-    dib.resize(DibLayoutFor(decoder.Width(), decoder.Height()).totalSize);
-  } catch (const std::bad_alloc&) {
-    if (reason) *reason = "not enough memory for the bitmap";
+  if (!decoder.Streaming()) {  // whole planes only for a picture the conversion refuses
+    CanConvertToDib(decoder, reason);
     return false;
   }
-  return ConvertToDib(decoder, dib);
+  sink.Finish();
+  return true;
+}
+
+bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason) {
+  return DecodeToDib(
+      decoder,
+      [&dib](uint32_t size) -> uint8_t* {
+        try {
+          dib.resize(size);
+        } catch (const std::bad_alloc&) {
+          return nullptr;
+        }
+        return dib.data();
+      },
+      reason);
 }
 
 bool DecodeJpegToDib(std::span<const uint8_t> jpeg, std::vector<uint8_t>& dib, std::string* reason,

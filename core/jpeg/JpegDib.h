@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -26,8 +27,9 @@ constexpr uint32_t kDibSpareSize = 1024;
 
 DibLayout DibLayoutFor(int frameWidth, int frameHeight);
 
-// Whether the decoded planes can become a DIB: one component (grey), or three with the chroma
-// components sampled once per MCU (H = V = 1). Anything else is refused with a reason.
+// Whether the decoded planes can become a DIB: one component (grey), or three whose chroma
+// components are sampled alike and no more finely than luma (each chroma sample then serves 1,
+// 2 or 4 pixels across and down). Anything else is refused with a reason.
 bool CanConvertToDib(const JpegDecoder& decoder, std::string* reason = nullptr);
 
 // Writes the whole block (DibLayoutFor(...).totalSize bytes) into `out`, spare bytes included.
@@ -35,16 +37,23 @@ bool CanConvertToDib(const JpegDecoder& decoder, std::string* reason = nullptr);
 // is too small; nothing is written then.
 bool ConvertToDib(const JpegDecoder& decoder, std::span<uint8_t> out);
 
-// Decoding and conversion in one: from bytes, or from a stdio stream at its current position.
-// False with a reason when the decoder or the conversion refuses the picture.
-// Each MCU row is converted as soon as it is decoded; on failure `dib` may have been resized
-// and partly written.
+// Where a decode puts the bitmap: told the block's size (DibLayoutFor(...).totalSize) once the
+// frame header has been read, the start of a block of that size, or null when there is no
+// memory for one.
+using DibAllocator = std::function<uint8_t*(uint32_t size)>;
+
+// Decoding and conversion in one, with a decoder the caller has set up (its restart message
+// handler, say), straight into the block `allocate` hands out: each MCU row is converted as
+// soon as it is decoded, so neither whole planes nor a second copy of the bitmap are held.
+// False with a reason when there is no block, or when the decoder or the conversion refuses
+// the picture; the block may then have been partly written.
+bool DecodeToDib(JpegDecoder& decoder, const DibAllocator& allocate, std::string* reason = nullptr);
+// The same into a vector, from a decoder, bytes, or a stdio stream at its current position.
+bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason = nullptr);
 bool DecodeJpegToDib(std::span<const uint8_t> jpeg, std::vector<uint8_t>& dib,
                      std::string* reason = nullptr, const JpegLimits& limits = {});
 bool DecodeJpegToDib(std::FILE* file, std::vector<uint8_t>& dib, std::string* reason = nullptr,
                      const JpegLimits& limits = {});
-// The same with a decoder the caller has set up (its restart message handler, say).
-bool DecodeToDib(JpegDecoder& decoder, std::vector<uint8_t>& dib, std::string* reason = nullptr);
 
 // One pixel of the JFIF YCbCr to RGB conversion, written as blue, green, red. The conversion
 // above produces exactly the bytes of the double-precision formulas

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "core/jpeg/JpegDib.h"
 
@@ -36,20 +35,20 @@ int SlideImage::Decode(const std::string& text) {
 
   JpegDecoder decoder(file_.get(), JpegDecoder::kDefaultChunkSize);
   decoder.SetRestartMessageHandler(ShowRestartFault);
+  // The bitmap's global block is allocated as soon as the frame header gives its size, and
+  // each MCU row is converted into it as it is decoded: nothing else as large is held (a
+  // 64-megapixel picture needs its 192 MB once, which a 32-bit process may not have twice).
   // A picture the decoder refuses is no picture: the show treats the item as undecodable
-  // rather than showing whatever the planes happen to hold. Rows are converted as they are
-  // decoded, so no whole planes are ever held.
-  std::vector<uint8_t> dib;
-  if (!DecodeToDib(decoder, dib)) return 0;
-
-  const DibLayout layout = DibLayoutFor(decoder.Width(), decoder.Height());
-  if (dib.size() != layout.totalSize) return 0;
+  // rather than showing whatever the block happens to hold.
   auto picture = std::make_unique<CDib>();
-  picture->SetSize(layout.totalSize);
-  if (!picture->AllocateDibMemory()) return 0;
-  std::memcpy(picture->Memory(), dib.data(), dib.size());
+  const auto allocate = [&picture](uint32_t size) -> uint8_t* {
+    picture->SetSize(size);
+    return picture->AllocateDibMemory() ? picture->Memory() : nullptr;
+  };
+  if (!DecodeToDib(decoder, allocate)) return 0;
   picture->SetBits(kDibHeaderSize, 24);
 
+  const DibLayout layout = DibLayoutFor(decoder.Width(), decoder.Height());
   width_ = static_cast<int>(layout.width);
   height_ = static_cast<int>(layout.height);
   picture_ = std::move(picture);

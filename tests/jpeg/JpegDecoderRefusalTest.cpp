@@ -223,7 +223,8 @@ TEST(JpegDecoderRefusal, TableSegments) {
   EXPECT_EQ(Refusal(Stream(p)), "bad DRI segment length");
 }
 
-// One 8x8 grey block whose entropy-coded data is given as symbols and raw bits.
+// A 16x8 grey picture: the first block's AC data given as symbols and raw bits (its DC
+// difference 0), the second block a DC difference of 80 and EOB.
 std::vector<uint8_t> BlockOfSymbols(const std::vector<std::pair<int, int>>& acSymbolsAndBits) {
   test::HuffmanTable acTable = test::FlatAcTable();
   acTable.symbols.push_back(0x30);  // not baseline: run 3, size 0
@@ -233,7 +234,7 @@ std::vector<uint8_t> BlockOfSymbols(const std::vector<std::pair<int, int>>& acSy
   w.Dqt(0, test::UnitQuant());
   w.Dht(0, 0, test::FlatDcTable());
   w.Dht(1, 0, acTable);
-  w.Sof0(8, 8, {{1, 1, 1, 0}});
+  w.Sof0(16, 8, {{1, 1, 1, 0}});
   w.Sos({{1, 0, 0}});
   const auto ac = acTable.Codes();
   w.PutBits(0, 4);  // DC size 0
@@ -241,6 +242,8 @@ std::vector<uint8_t> BlockOfSymbols(const std::vector<std::pair<int, int>>& acSy
     w.PutBits(ac[symbol].bits, ac[symbol].length);
     if (symbol & 15) w.PutBits(static_cast<uint32_t>(bits), symbol & 15);
   }
+  int predictor = 0;
+  w.DcBlock(80, predictor, test::FlatDcTable(), acTable);
   w.FlushBits();
   w.Eoi();
   return w.Bytes();
@@ -250,14 +253,30 @@ TEST(JpegDecoderRefusal, CoefficientIndexPast63) {
   // Run 15 + size 1 four times reaches 64.
   EXPECT_EQ(Refusal(BlockOfSymbols({{0xF1, 1}, {0xF1, 1}, {0xF1, 1}, {0xF1, 1}})),
             "coefficient index past 63");
-  // Three ZRL then one more ZRL would skip to 64.
-  EXPECT_EQ(Refusal(BlockOfSymbols({{0xF0, 0}, {0xF0, 0}, {0xF0, 0}, {0xF0, 0}})),
-            "coefficient index past 63");
   // A ZRL that ends exactly at 63 and an EOB is well-formed enough.
   EXPECT_EQ(Refusal(BlockOfSymbols({{0xE1, 1}, {0xF0, 0}, {0xF0, 0}, {0xF0, 0}, {0x00, 0}})),
             "accepted");
   // A size-0 symbol other than EOB and ZRL skips its run.
   EXPECT_EQ(Refusal(BlockOfSymbols({{0x30, 0}, {0x01, 1}, {0x00, 0}})), "accepted");
+}
+
+TEST(JpegDecoderRefusal, ZeroRunPast63IsDamageOnlyWhenMoreThanEndOfBlockFollows) {
+  // A coefficient at 50, then a ZRL to 66.
+  const std::vector<std::pair<int, int>> past63 = {
+      {0xF0, 0}, {0xF0, 0}, {0xF0, 0}, {0x13, 5}, {0xF0, 0}};
+  auto withEob = past63;
+  withEob.push_back({0x00, 0});
+  const std::vector<uint8_t> bytes = BlockOfSymbols(withEob);
+  JpegDecoder decoder(bytes);
+  ASSERT_TRUE(decoder.ParseMarkers()) << decoder.FailureReason();
+  // The EOB was read with the block: the next block's DC comes out right.
+  EXPECT_EQ(decoder.Components()[0].plane[8], test::DcOnlySample(80));
+  auto withCoefficient = past63;
+  withCoefficient.push_back({0x01, 1});
+  EXPECT_EQ(Refusal(BlockOfSymbols(withCoefficient)), "coefficient index past 63");
+  auto withRun = past63;
+  withRun.push_back({0xF0, 0});
+  EXPECT_EQ(Refusal(BlockOfSymbols(withRun)), "zero run past the end of the block");
 }
 
 TEST(JpegDecoderRefusal, DcSizeAbove16) {

@@ -238,10 +238,44 @@ TEST(JpegDecoderRestarts, WrongMarkerEndsTheScanWithTheMessage) {
   EXPECT_TRUE(decoder.HadRestartFault());
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Going Out value=FFC8 rs_int=3");
-  // The first three MCUs are decoded; the rest of the plane is untouched (zero).
+  // The first three MCUs are decoded; the rest is mid-grey, as a block without coefficients.
   const std::vector<uint8_t>& plane = decoder.Components()[0].plane;
   EXPECT_EQ(plane[2 * 8], DcOnlySample(102));
-  EXPECT_EQ(plane[3 * 8], 0);
+  EXPECT_EQ(plane[3 * 8], 128);
+}
+
+// Whatever follows a wrong restart marker is not read: not the next picture of a media blob,
+// not a segment that the marker loop would refuse, not scan data that looks like a marker.
+TEST(JpegDecoderRestarts, NothingAfterAWrongMarkerIsRead) {
+  DcPicture picture;
+  picture.width = 64;
+  picture.height = 8;
+  picture.dc = [](int, int bx, int) { return 100 + bx; };
+  picture.restartInterval = 3;
+  const std::vector<uint8_t> whole = picture.Encode();
+  std::size_t cut = 2;  // where RST0 is
+  while (whole[cut] != jpeg_marker::kPrefix || whole[cut + 1] != jpeg_marker::kRst0) ++cut;
+  JpegStreamWriter scan;
+  scan.Sos({{1, 0, 0}});
+  // The next picture's SOI is read in place of RST0; the others follow two data bytes there.
+  const std::vector<std::vector<uint8_t>> trailers = {
+      whole,                                        // SOI, tables, a second frame
+      scan.Bytes(),                                 // a second scan
+      {0xFF, jpeg_marker::kDht, 0x00, 0x13, 0x25},  // a DHT of class 2
+      {0xFF, jpeg_marker::kCom, 0x00, 0x01},        // a length below 2
+      {0xFF, 0x00, 0x01, 0x00, 0x01},               // data: a stuffed 0xFF, a code, a length
+  };
+  for (const std::vector<uint8_t>& trailer : trailers) {
+    std::vector<uint8_t> bytes(whole.begin(), whole.begin() + static_cast<long>(cut));
+    if (&trailer != &trailers[0]) bytes.insert(bytes.end(), {0x12, 0x34});
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    JpegDecoder decoder(bytes);
+    ASSERT_TRUE(decoder.ParseMarkers()) << decoder.FailureReason();
+    EXPECT_TRUE(decoder.HadRestartFault());
+    const std::vector<uint8_t>& plane = decoder.Components()[0].plane;
+    EXPECT_EQ(plane[2 * 8], DcOnlySample(102));
+    EXPECT_EQ(plane[3 * 8], 128);
+  }
 }
 
 TEST(JpegDecoderStream, SegmentsTheDecoderSkipsOrReadsInOnePiece) {

@@ -90,20 +90,26 @@ TEST(JpegDib, RowsAreStoredBottomUpAndTheSpareBytesAreZero) {
 // Every pixel of the DIB against the double formulas applied to the decoded planes, for each
 // chroma layout; one chroma block sits on a (Cb, Cr) pair where the formulas' doubles decide
 // the rounding (78, 178), so the fast path must hand those pixels over.
+// Chroma factors other than 1x1 reduce to the chroma ratios of luma over chroma.
 TEST(JpegDib, EveryPixelMatchesTheFormulasForEveryLayout) {
   struct Layout {
-    int h, v;
+    int h, v, chromaH = 1, chromaV = 1;
   };
-  for (const Layout layout :
-       {Layout{1, 1}, Layout{2, 1}, Layout{2, 2}, Layout{1, 2}, Layout{4, 1}}) {
-    SCOPED_TRACE(std::to_string(layout.h) + "x" + std::to_string(layout.v));
+  for (const Layout layout : {Layout{1, 1}, Layout{2, 1}, Layout{2, 2}, Layout{1, 2}, Layout{4, 1},
+                              Layout{2, 2, 2, 2}, Layout{4, 2, 2, 1}, Layout{2, 4, 2, 1}}) {
+    SCOPED_TRACE(std::to_string(layout.h) + "x" + std::to_string(layout.v) + " over " +
+                 std::to_string(layout.chromaH) + "x" + std::to_string(layout.chromaV));
+    const int ratioH = layout.h / layout.chromaH;
+    const int ratioV = layout.v / layout.chromaV;
     DcPicture picture;
     picture.width = 97;
     picture.height = 41;
-    picture.components = {{1, layout.h, layout.v, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}};
-    picture.dc = [layout](int c, int bx, int by) {
-      if (c > 0 && bx == 1 && by == 1) return c == 1 ? -400 : 396;          // Cb 78, Cr 178 ...
-      if (c == 0 && bx / layout.h == 1 && by / layout.v == 1) return -624;  // ... with Y 50
+    picture.components = {{1, layout.h, layout.v, 0},
+                          {2, layout.chromaH, layout.chromaV, 0},
+                          {3, layout.chromaH, layout.chromaV, 0}};
+    picture.dc = [=](int c, int bx, int by) {
+      if (c > 0 && bx == 1 && by == 1) return c == 1 ? -400 : 396;      // Cb 78, Cr 178 ...
+      if (c == 0 && bx / ratioH == 1 && by / ratioV == 1) return -624;  // ... with Y 50
       return (bx * 97 + by * 61 + c * 41) % 1600 - 800;
     };
     const std::vector<uint8_t> bytes = picture.Encode();
@@ -117,7 +123,7 @@ TEST(JpegDib, EveryPixelMatchesTheFormulasForEveryLayout) {
     ASSERT_TRUE(ConvertToDib(decoder, dib));
     for (int y = 0; y < 41; ++y) {
       for (int x = 0; x < 104; ++x) {
-        const std::size_t chroma = std::size_t(y / layout.v) * planes[1].stride + x / layout.h;
+        const std::size_t chroma = std::size_t(y / ratioV) * planes[1].stride + x / ratioH;
         uint8_t expected[3];
         YccToBgrDouble(planes[0].plane[y * planes[0].stride + x], planes[1].plane[chroma],
                        planes[2].plane[chroma], expected);
@@ -140,13 +146,16 @@ TEST(JpegDib, GreyPictureShowsGrey) {
   }
 }
 
-TEST(JpegDib, ChromaSampledMoreThanOncePerMcuIsRefused) {
+TEST(JpegDib, ChromaLayoutsThatReduceToNoRatioAreRefused) {
   DcPicture picture;
-  picture.components = {{1, 1, 1, 0}, {2, 2, 1, 0}, {3, 1, 1, 0}};
+  picture.components = {{1, 2, 2, 0}, {2, 2, 1, 0}, {3, 1, 1, 0}};
   std::vector<uint8_t> dib;
   std::string reason;
   EXPECT_FALSE(DecodeJpegToDib(picture.Encode(), dib, &reason));
-  EXPECT_EQ(reason, "chroma sampled more than once per MCU");
+  EXPECT_EQ(reason, "Cb and Cr sampled differently");
+  picture.components = {{1, 2, 1, 0}, {2, 1, 2, 0}, {3, 1, 2, 0}};
+  EXPECT_FALSE(DecodeJpegToDib(picture.Encode(), dib, &reason));
+  EXPECT_EQ(reason, "chroma sampled more finely than luma");
   EXPECT_FALSE(DecodeJpegToDib(std::vector<uint8_t>{0xFF, 0xD8}, dib, &reason));
   EXPECT_EQ(reason, "no baseline (SOF0) frame");
 }
@@ -171,16 +180,21 @@ TEST(JpegDib, DecodingStraightIntoTheBitmapEqualsConvertingWholePlanes) {
   struct Layout {
     int h, v;
     bool grey;
+    int chroma = 1;  // the chroma factors, across and down
   };
-  for (const Layout layout : {Layout{1, 1, false}, Layout{2, 1, false}, Layout{2, 2, false},
-                              Layout{1, 2, false}, Layout{4, 1, false}, Layout{1, 1, true}}) {
+  for (const Layout layout :
+       {Layout{1, 1, false}, Layout{2, 1, false}, Layout{2, 2, false}, Layout{1, 2, false},
+        Layout{4, 1, false}, Layout{1, 1, true}, Layout{2, 2, false, 2}, Layout{4, 2, false, 2}}) {
     for (const int interval : {0, 5, 13}) {
       SCOPED_TRACE(std::to_string(layout.h) + "x" + std::to_string(layout.v) +
-                   (layout.grey ? " grey" : "") + " interval " + std::to_string(interval));
+                   (layout.grey ? " grey" : "") + " chroma " + std::to_string(layout.chroma) +
+                   " interval " + std::to_string(interval));
       DcPicture picture;
       picture.width = 97;  // 13 MCU columns at 1x1: interval 13 faults at the end of a row
       picture.height = 83;
-      picture.components = {{1, layout.h, layout.v, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}};
+      picture.components = {{1, layout.h, layout.v, 0},
+                            {2, layout.chroma, layout.chroma, 0},
+                            {3, layout.chroma, layout.chroma, 0}};
       if (layout.grey) picture.components.resize(1);
       picture.dc = [](int c, int bx, int by) { return (bx * 97 + by * 61 + c * 41) % 1600 - 800; };
       picture.restartInterval = interval;
@@ -201,11 +215,29 @@ TEST(JpegDib, DecodingStraightIntoTheBitmapEqualsConvertingWholePlanes) {
   }
 }
 
+TEST(JpegDib, NoBlockForTheBitmapEndsTheDecodeAtTheFrameHeader) {
+  DcPicture picture;
+  picture.width = 33;
+  picture.height = 17;
+  const std::vector<uint8_t> bytes = picture.Encode();
+  JpegDecoder decoder(bytes);
+  std::vector<uint32_t> asked;
+  std::string reason;
+  const auto noBlock = [&asked](uint32_t size) -> uint8_t* {
+    asked.push_back(size);
+    return nullptr;
+  };
+  EXPECT_FALSE(DecodeToDib(decoder, noBlock, &reason));
+  EXPECT_EQ(reason, "not enough memory for the picture");
+  EXPECT_EQ(asked, std::vector<uint32_t>{DibLayoutFor(33, 17).totalSize});
+  EXPECT_TRUE(decoder.Components().empty());  // nothing decoded into planes instead
+}
+
 // What a row sink sees: every MCU row once and in order, in planes one MCU row high, holding
-// the samples the whole planes hold; after a restart fault, zeros like the whole planes.
+// the samples the whole planes hold; after a restart fault, mid-grey like the whole planes.
 class RecordingSink : public JpegRowSink {
  public:
-  bool Start(const JpegDecoder&) override { return true; }
+  Take Start(const JpegDecoder&) override { return Take::kRows; }
   void Row(const JpegDecoder& decoder, int row) override {
     rows.push_back(row);
     for (std::size_t c = 0; c < decoder.Components().size(); ++c) {

@@ -160,7 +160,8 @@ void PutSymbol(JpegStreamWriter& writer, const std::array<HuffmanTable::Code, 25
 }  // namespace
 
 void JpegStreamWriter::Block(const std::array<int, 64>& zigzag, int& predictor,
-                             const HuffmanTable& dc, const HuffmanTable& ac) {
+                             const HuffmanTable& dc, const HuffmanTable& ac,
+                             bool zeroRunBeforeEob) {
   const auto dcCodes = dc.Codes();
   const auto acCodes = ac.Codes();
   const int difference = zigzag[0] - predictor;
@@ -185,6 +186,7 @@ void JpegStreamWriter::Block(const std::array<int, 64>& zigzag, int& predictor,
     PutValue(zigzag[k], size);
     run = 0;
   }
+  if (last < 63 && zeroRunBeforeEob) PutSymbol(*this, acCodes, 0xF0);
   if (last < 63) PutSymbol(*this, acCodes, 0x00);
 }
 

@@ -72,9 +72,11 @@ class JpegStreamWriter {
   void PutBits(uint32_t bits, int length);
   // Pads the last byte with 1 bits, as encoders do before a marker.
   void FlushBits();
-  // One block from its coefficients in zig-zag order (already quantised).
+  // One block from its coefficients in zig-zag order (already quantised). With
+  // `zeroRunBeforeEob`, a ZRL goes before the EOB: it carries the index past 63 whenever the
+  // last coefficient is at 48 or beyond.
   void Block(const std::array<int, 64>& zigzag, int& predictor, const HuffmanTable& dc,
-             const HuffmanTable& ac);
+             const HuffmanTable& ac, bool zeroRunBeforeEob = false);
   // A block holding a DC value only.
   void DcBlock(int dc, int& predictor, const HuffmanTable& dc_table, const HuffmanTable& ac);
 

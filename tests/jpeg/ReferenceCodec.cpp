@@ -5,14 +5,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <stdexcept>
 
 #include "core/jpeg/JpegDib.h"
 #include "core/jpeg/JpegMarkers.h"
+
+extern "C" const int jpeg_natural_order[];  // libjpeg's, for each zig-zag index
 
 namespace lumafolio::test {
 
@@ -270,6 +274,88 @@ bool DecodePlanesWithTurbo(const std::vector<uint8_t>& jpeg, ReferencePlanes& ou
                                  TJFLAG_ACCURATEDCT) == 0;
   }
   return ok;
+}
+
+namespace {
+
+// libjpeg's errors end in a jump back to the call; nothing with a destructor lives between.
+struct JumpingErrors {
+  jpeg_error_mgr manager{};
+  std::jmp_buf jump{};
+};
+void JumpOnError(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JumpingErrors*>(info->err)->jump, 1);
+}
+void IgnoreMessage(j_common_ptr, int) {}
+void SetUp(jpeg_decompress_struct& info, JumpingErrors& errors) {
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = JumpOnError;
+  errors.manager.emit_message = IgnoreMessage;
+}
+
+}  // namespace
+
+bool DecodeWithLibjpeg(const std::vector<uint8_t>& jpeg, ReferenceImage& out) {
+  jpeg_decompress_struct info{};
+  JumpingErrors errors;
+  SetUp(info, errors);
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, jpeg.data(), jpeg.size());
+  jpeg_read_header(&info, TRUE);
+  info.dct_method = JDCT_ISLOW;
+  info.do_fancy_upsampling = FALSE;
+  info.out_color_space = JCS_EXT_BGR;
+  jpeg_start_decompress(&info);
+  out.width = static_cast<int>(info.output_width);
+  out.height = static_cast<int>(info.output_height);
+  out.bgr.assign(std::size_t(out.width) * out.height * 3, 0);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row =
+        out.bgr.data() + std::size_t(out.height - 1 - info.output_scanline) * out.width * 3;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+
+bool ReadCoefficients(const std::vector<uint8_t>& jpeg, Coefficients& out) {
+  jpeg_decompress_struct info{};
+  JumpingErrors errors;
+  SetUp(info, errors);
+  if (setjmp(errors.jump)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, jpeg.data(), jpeg.size());
+  jpeg_read_header(&info, TRUE);
+  jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+  out.width = static_cast<int>(info.image_width);
+  out.height = static_cast<int>(info.image_height);
+  out.components.assign(info.num_components, {});
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& from = info.comp_info[c];
+    Coefficients::Component& to = out.components[c];
+    to.h = from.h_samp_factor;
+    to.v = from.v_samp_factor;
+    for (int k = 0; k < 64; ++k) to.quant[k] = from.quant_table->quantval[jpeg_natural_order[k]];
+    to.widthInBlocks = static_cast<int>(from.width_in_blocks);
+    to.heightInBlocks = static_cast<int>(from.height_in_blocks);
+    for (int by = 0; by < to.heightInBlocks; ++by) {
+      JBLOCKARRAY row = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info),
+                                                     arrays[c], by, 1, FALSE);
+      for (int bx = 0; bx < to.widthInBlocks; ++bx) {
+        std::array<int, 64>& block = to.blocks.emplace_back();
+        for (int k = 0; k < 64; ++k) block[k] = row[0][bx][jpeg_natural_order[k]];
+      }
+    }
+  }
+  jpeg_destroy_decompress(&info);
+  return true;
 }
 
 Comparison CompareWithDib(const ReferenceImage& reference, const std::vector<uint8_t>& dib) {

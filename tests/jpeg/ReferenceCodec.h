@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,6 +57,25 @@ struct ReferenceImage {
   std::vector<uint8_t> bgr;
 };
 bool DecodeWithTurbo(const std::vector<uint8_t>& jpeg, bool accurate, ReferenceImage& out);
+// The accurate decode through libjpeg's own calls, which read every sampling layout libjpeg
+// does (TurboJPEG's want one of their named subsamplings) and stop after the last row, so
+// that whatever follows the picture is not read. Warnings about corrupt data are not shown.
+bool DecodeWithLibjpeg(const std::vector<uint8_t>& jpeg, ReferenceImage& out);
+
+// The quantised coefficients of a picture as libjpeg reads them, in zig-zag order as a stream
+// carries them, so that tests can write the same picture again in a layout or a coding libjpeg
+// would not write.
+struct Coefficients {
+  struct Component {
+    int h = 1, v = 1;
+    std::array<uint16_t, 64> quant{};
+    int widthInBlocks = 0, heightInBlocks = 0;
+    std::vector<std::array<int, 64>> blocks;  // row by row
+  };
+  int width = 0, height = 0;
+  std::vector<Component> components;
+};
+bool ReadCoefficients(const std::vector<uint8_t>& jpeg, Coefficients& out);
 
 // libjpeg-turbo's accurate decode to component planes (before upsampling and colour
 // conversion), each `widths[c]` x `heights[c]` samples: every pixel any decoder makes of the
