@@ -15,6 +15,8 @@ std::string Utf8OrEmpty(const std::wstring& wide) { return Utf8FromWide(wide).va
 // The ANSI spelling of `wide`, only when every character has one of its own.
 std::optional<std::string> ExactAnsi(const std::wstring& wide) {
   if (wide.empty()) return std::nullopt;
+  // A system set to UTF-8 as its ANSI code page spells everything, and refuses the checks below.
+  if (GetACP() == CP_UTF8) return Utf8FromWide(wide);
   const int length = static_cast<int>(wide.size());
   BOOL lossy = FALSE;
   const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr,
@@ -30,13 +32,11 @@ std::optional<std::string> ExactAnsi(const std::wstring& wide) {
 }  // namespace
 
 std::string ProgramPath() {
-  for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
-    std::wstring path(size, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), size);
-    if (length == 0) return {};
-    if (length < size) return Utf8OrEmpty(path.substr(0, length));  // else it was cut short
-  }
-  return {};
+  std::wstring path(kLongestPath, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, path.data(), kLongestPath);
+  if (length == 0 || length >= kLongestPath) return {};  // none, or cut short
+  path.resize(length);
+  return Utf8OrEmpty(path);
 }
 
 std::string TemporaryFolder() {
