@@ -1,5 +1,7 @@
 #include "core/show/ShowSequence.h"
 
+#include <algorithm>
+
 namespace lumafolio {
 
 FilmItem NextItemAfter(const FilmDocument& film, const FilmItem& item) {
@@ -42,6 +44,12 @@ std::string MediaPath(const FilmItem& item) {
   if (item.mediaFolder.empty()) return item.mediaFile;
   if (item.mediaFolder.back() == '\\') return item.mediaFolder + item.mediaFile;
   return item.mediaFolder + "\\" + item.mediaFile;
+}
+
+uint32_t ItemTimeMs(const FilmItem& item) {
+  // A window timer's longest period is 0x7FFFFFFF ms.
+  constexpr int32_t kLongestSeconds = 0x7FFFFFFF / 1000;
+  return static_cast<uint32_t>(std::clamp(item.durationSeconds, 0, kLongestSeconds)) * 1000;
 }
 
 }  // namespace lumafolio

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -32,5 +33,11 @@ FilmItem BeforeFirstItem();
 // file alone when there is no folder. For pictures the "file" is the decimal offset of the
 // JPEG in the program file.
 std::string MediaPath(const FilmItem& item);
+
+// How long a timed film keeps `item` on screen after its show step, in milliseconds. A damaged
+// duration below 0 shows the item for the shortest time; one longer than a window timer can
+// count (24.8 days) counts to that limit, so that its milliseconds can never wrap round to a
+// short time.
+uint32_t ItemTimeMs(const FilmItem& item);
 
 }  // namespace lumafolio

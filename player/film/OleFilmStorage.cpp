@@ -3,9 +3,7 @@
 #include <objbase.h>
 #include <wrl/client.h>
 
-#include <cstdlib>
-#include <vector>
-
+#include "core/payload/Utf8Path.h"
 #include "player/film/WideText.h"
 
 namespace lumafolio {
@@ -84,12 +82,11 @@ class OleStorageNode final : public StorageNode {
 }  // namespace
 
 std::unique_ptr<StorageNode> OleFilmStorage::OpenRoot(const std::string& path) {
-  // The path goes through the C runtime's multibyte conversion, at most 1024 characters.
-  std::vector<wchar_t> wide(1025, L'\0');
-  if (std::mbstowcs(wide.data(), path.c_str(), 1024) == static_cast<size_t>(-1)) return nullptr;
-  if (StgIsStorageFile(wide.data()) != S_OK) return nullptr;
+  // A path of the player's, in UTF-8: the temporary folder may hold any character.
+  const std::optional<std::wstring> wide = WidenUtf8(path);
+  if (!wide || StgIsStorageFile(wide->c_str()) != S_OK) return nullptr;
   ComPtr<IStorage> root;
-  if (FAILED(StgOpenStorage(wide.data(), nullptr, kReadMode, nullptr, 0, &root))) return nullptr;
+  if (FAILED(StgOpenStorage(wide->c_str(), nullptr, kReadMode, nullptr, 0, &root))) return nullptr;
   return std::make_unique<OleStorageNode>(std::move(root));
 }
 

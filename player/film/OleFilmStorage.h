@@ -7,6 +7,7 @@ namespace lumafolio {
 // Film storage through ole32's structured storage, as the player reads its film.
 class OleFilmStorage final : public FilmStorage {
  public:
+  // `path` is UTF-8, as every path of the player.
   std::unique_ptr<StorageNode> OpenRoot(const std::string& path) override;
 };
 

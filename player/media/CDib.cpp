@@ -3,17 +3,19 @@
 #include <cstring>
 #include <string>
 
+#include "player/film/WideText.h"
+#include "player/win32/SystemPaths.h"
+
 namespace lumafolio {
 namespace {
 
-// The application's own message box: the program's name as its title.
+// The application's own message box: the program's name as its title, spelt as the system
+// spells it (the ANSI code page may have no letters for it).
 void ShowApplicationMessage(const char* text) {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const char* slash = std::strrchr(path, '\\');
-  std::string title = slash ? slash + 1 : path;
-  title = title.substr(0, title.rfind('.'));
-  MessageBoxA(nullptr, text, title.c_str(), MB_OK);
+  std::wstring title = WidePath(ProgramPath());
+  title = title.substr(title.rfind(L'\\') + 1);  // the whole text when there is no folder
+  title = title.substr(0, title.rfind(L'.'));
+  MessageBoxW(nullptr, WidenAnsi(text).c_str(), title.c_str(), MB_OK);
 }
 
 }  // namespace

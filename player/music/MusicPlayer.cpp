@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "player/show/TimerIds.h"
+#include "player/win32/SystemPaths.h"
 
 namespace lumafolio {
 namespace {
@@ -32,20 +33,25 @@ MusicPlayer::~MusicPlayer() {
 bool MusicPlayer::playFile(const std::string& fileName) {
   const MusicKind kind = MusicKindOf(fileName);
   if (kind == MusicKind::kNone) return false;  // the music that plays goes on
+  // MCI takes ANSI names only: a file in a folder the ANSI code page cannot spell (a user's
+  // temporary folder, say) goes by its short form, and one without either stays silent.
+  const std::optional<std::string> ansi = AnsiPathFor(fileName);
+  if (!ansi) return false;
+  const std::string& name = *ansi;
   // Names that do not fit the buffers are refused before anything changes.
-  if (fileName.size() >= kMaxPath || fileName.find('\0') != std::string::npos) return false;
+  if (name.size() >= kMaxPath || name.find('\0') != std::string::npos) return false;
   char fullPath[kMaxPath];
   char* namePart = nullptr;
-  const DWORD length = GetFullPathNameA(fileName.c_str(), kMaxPath, fullPath, &namePart);
+  const DWORD length = GetFullPathNameA(name.c_str(), kMaxPath, fullPath, &namePart);
   if (length == 0 || length >= kMaxPath) return false;
 
   switch (kind) {
     case MusicKind::kCdAudio:
-      return PlayCdTrack(fileName, fullPath, namePart);
+      return PlayCdTrack(name, fullPath, namePart);
     case MusicKind::kWave:
-      return PlayMusicFile(*wave_, kind, fileName, kWavePeriodMs);
+      return PlayMusicFile(*wave_, kind, name, kWavePeriodMs);
     case MusicKind::kMidi:
-      return PlayMusicFile(*midi_, kind, fileName, kMidiPeriodMs);
+      return PlayMusicFile(*midi_, kind, name, kMidiPeriodMs);
     case MusicKind::kNone:
       break;
   }

@@ -30,7 +30,8 @@ class MusicPlayer {
   // Sends nothing to MCI: call stopMusic first when music was started.
   ~MusicPlayer();
 
-  // Starts the music that `fileName` names; true when it started. A name without one of the
+  // Starts the music that `fileName` (UTF-8, as every path of the player) names; true when it
+  // started. A name without one of the
   // three extensions changes nothing. The CD track that is playing plays on when asked again; a
   // wave or MIDI file always starts again from its beginning.
   bool playFile(const std::string& fileName);

@@ -4,6 +4,7 @@
 
 #include "core/show/ShowSequence.h"
 #include "player/win32/RegistryKey.h"
+#include "player/win32/SystemPaths.h"
 #include "player/win32/UniqueHandle.h"
 
 namespace lumafolio {
@@ -62,7 +63,9 @@ int PptLauncher::RunShow(const FilmItem& item, SlideImage** currentPrepared) {
   item_ = &item;
   if (!FindViewer()) return 0;
   const std::optional<std::string> viewer = ShortPath(viewerPath_);
-  const std::optional<std::string> show = ShortPath(MediaPath(item));
+  // The show lies in our temporary folder, whose path the ANSI code page may not spell: its
+  // short form is found through the wide-character call.
+  const std::optional<std::string> show = ShortAnsiPath(MediaPath(item));
   if (!viewer || !show) return 0;
 
   // CreateProcessA may write into its command line.

@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-#include "player/shell/MessagePump.h"
 #include "core/payload/StdioFile.h"
+#include "player/shell/MessagePump.h"
+#include "player/win32/SystemPaths.h"
 
 namespace lumafolio {
 
@@ -17,8 +18,10 @@ bool CopyFileRange(const std::string& source, int64_t offset, int64_t length,
   if (_fseeki64(in.get(), 0, SEEK_END) != 0) return false;
   const int64_t size = _ftelli64(in.get());
   if (offset > size || length > size - offset) return false;
-  if (GetFileAttributesA(destination.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      !SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+  const std::wstring wideDestination = WidePath(destination);
+  if (wideDestination.empty()) return false;
+  if (GetFileAttributesW(wideDestination.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !SetFileAttributesW(wideDestination.c_str(), FILE_ATTRIBUTE_NORMAL)) {
     return false;
   }
   StdioFile out = OpenStdioFile(destination.c_str(), "wb");

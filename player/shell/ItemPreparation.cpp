@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
-#include "player/shell/CopyFileRange.h"
-#include "player/shell/MediaAvailability.h"
 #include "core/payload/SafeMediaName.h"
 #include "core/payload/SizeCodedName.h"
+#include "player/shell/CopyFileRange.h"
+#include "player/shell/MediaAvailability.h"
+#include "player/win32/SystemPaths.h"
 
 namespace lumafolio {
 namespace {
@@ -56,11 +57,14 @@ class Preparation {
     return offset;
   }
 
-  // Extracts `size` bytes at the running offset into the temporary folder under the film's name.
-  // A name that could land outside the temporary folder is refused like a failed copy.
+  // Extracts `size` bytes at the running offset into the temporary folder under the film's name,
+  // which becomes that file's path. The name is checked once it is UTF-8, as the path will be: in
+  // a double-byte code page a backslash byte may be the second half of a character. A name that
+  // could land outside the temporary folder is refused like a failed copy.
   bool Extract(std::string& name, int64_t size) {
-    if (!IsSafeRelativeName(name)) return false;
-    name = paths_.tempFolder + name;
+    const std::string utf8 = Utf8FromAnsi(name);
+    if (!IsSafeRelativeName(utf8)) return false;
+    name = paths_.tempFolder + utf8;
     return CopyFileRange(paths_.program, offset_, size, name);
   }
 
@@ -91,18 +95,24 @@ class Preparation {
 
     item.endPicture = PictureOffset(item.endPicture);
 
+    // Whatever the music file becomes, it is a path the show opens, and so UTF-8 like every
+    // other path of the player.
     if (item.musicMode == kMusicCdTrack) {
       const std::string drive =
           FindCdRomDrive([this](const char* root) { return host_.DriveType(root); });
       if (drive.empty()) {
         item.musicMode = kMusicKeep;
+        item.musicFile = Utf8FromAnsi(item.musicFile);
       } else {
-        item.musicFile = drive + BaseName(item.musicFile) + Extension(item.musicFile);
+        const std::string name = Utf8FromAnsi(item.musicFile);
+        item.musicFile = drive + BaseName(name) + Extension(name);
       }
     } else if (const int64_t musicSize = SizeFromCodedName(item.musicFile); musicSize != 0) {
       // Extracted even for a removed item, so that the offsets of what follows stay right.
       if (!Extract(item.musicFile, musicSize)) return false;
       offset_ = AddFileSize(offset_, musicSize);
+    } else {
+      item.musicFile = Utf8FromAnsi(item.musicFile);
     }
     return true;
   }

@@ -22,6 +22,7 @@ class PreparationHost {
   virtual void ShowMessage(const char* text) = 0;
 };
 
+// Paths in UTF-8, as every path of the player.
 struct PreparationPaths {
   std::string program;     // the player file, source of every extraction
   std::string film;        // the extracted film file
@@ -31,8 +32,10 @@ struct PreparationPaths {
 
 // Reads the film and turns every item's size-coded names into what the show opens directly:
 // the offset of a JPEG inside the program file, or a file extracted into the temporary folder,
-// or a track on the first CD-ROM drive. Items the machine cannot play are removed and the user is
-// told once per kind. True when the show can start (the film may then be empty).
+// or a track on the first CD-ROM drive. The paths it writes into items are UTF-8; the film's own
+// texts, in the ANSI code page, are converted as they become paths. Items the machine cannot play
+// are removed and the user is told once per kind. True when the show can start (the film may then
+// be empty).
 bool PrepareItems(PreparationHost& host, FilmDocument& film, const PreparationPaths& paths);
 
 }  // namespace lumafolio

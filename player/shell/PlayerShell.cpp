@@ -10,6 +10,7 @@
 #include "player/shell/PlayerTempFolder.h"
 #include "player/shell/SystemPreparationHost.h"
 #include "player/shell/TempFileCleanup.h"
+#include "player/win32/SystemPaths.h"
 
 namespace lumafolio {
 namespace {
@@ -20,6 +21,14 @@ constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | C
                              CS_BYTEALIGNCLIENT | CS_BYTEALIGNWINDOW;
 constexpr DWORD kHostStyle = WS_POPUP | WS_CLIPCHILDREN | WS_MAXIMIZE | WS_SYSMENU;
 constexpr WPARAM kEscape = VK_ESCAPE;
+
+// Where the show cannot even start, the user is told why rather than left with a black screen.
+// The path is shown as the system names it, whatever its characters.
+void ShowFailure(const wchar_t* text, const std::string& path) {
+  std::wstring message = text;
+  if (const std::wstring wide = WidePath(path); !wide.empty()) message += L"\n\n" + wide;
+  MessageBoxW(nullptr, message.c_str(), nullptr, MB_OK | MB_ICONERROR);
+}
 
 }  // namespace
 
@@ -114,25 +123,30 @@ LRESULT PlayerShell::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PlayerShell::RunCreationSequence() {
-  char programPath[MAX_PATH] = {};
-  if (GetModuleFileNameA(nullptr, programPath, MAX_PATH) == 0) return;
-
+  // Wide-character calls throughout: a program in a folder (or a user whose temporary folder)
+  // the ANSI code page cannot spell would otherwise find neither its own file nor a place for
+  // the film's files, and stand black without a word.
+  const std::string programPath = ProgramPath();
   std::optional<PayloadLocation> payload;
   {
-    StdioFile program = OpenStdioFile(programPath, "rb");
-    if (!program) return;
+    StdioFile program = OpenStdioFile(programPath.c_str(), "rb");
+    if (!program) {
+      ShowFailure(L"Cannot open this program's own file to read its show.", programPath);
+      return;
+    }
     payload = LocatePayload(program.get());
   }
-  if (!payload) return;
+  if (!payload) return;  // a player without a film: the black window, as ever
 
-  char tempFolder[MAX_PATH] = {};
-  if (GetTempPathA(MAX_PATH, tempFolder) == 0) return;
+  const std::string tempRoot = TemporaryFolder();
   // A folder of this player's own: another player running at the same time (the same film or
   // another) writes files of the same names, and deletes its own when it ends.
-  tempFolder_ = CreatePlayerFolder(tempFolder);
-  if (tempFolder_.empty()) return;
-
-  if (!CopyFileRange(programPath, payload->filmStart, payload->FilmSize(), FilmPath())) return;
+  tempFolder_ = CreatePlayerFolder(tempRoot);
+  if (tempFolder_.empty() ||
+      !CopyFileRange(programPath, payload->filmStart, payload->FilmSize(), FilmPath())) {
+    ShowFailure(L"Cannot write the show's files to the temporary folder.", tempRoot);
+    return;
+  }
 
   SystemPreparationHost host(window(), instance_);
   const PreparationPaths paths{programPath, FilmPath(), tempFolder_, payload->mediaStart};
@@ -154,7 +168,7 @@ void PlayerShell::EndShow() {
   }
   if (tempFolder_.empty()) return;  // nothing was extracted before the temporary folder was known
   DeleteItemTempFiles(film_, tempFolder_);
-  DeleteFileA(FilmPath().c_str());
+  DeleteFileW(WidePath(FilmPath()).c_str());
   // Then the folder with whatever else is in it: a partly written file of a failed extraction,
   // the music of an item that preparation dropped.
   RemoveFolderTree(tempFolder_);

@@ -32,14 +32,16 @@ class PlayerShell final : public Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   // Locates the payload, extracts and reads the film, prepares the items and starts the show.
-  // Any failure stops here silently and leaves the black window up until Escape.
+  // A failure stops here and leaves the black window up until Escape; when the program cannot
+  // read its own file or write to the temporary folder, a message says so first.
   void RunCreationSequence();
   void StartShow();
   std::string FilmPath() const { return tempFolder_ + "Film.flm"; }
 
   HINSTANCE instance_;
   FilmDocument film_;
-  std::string tempFolder_;  // this player's own folder in the temporary folder, ending with "\\"
+  // This player's own folder in the temporary folder, ending with "\\"; UTF-8, as every path.
+  std::string tempFolder_;
   std::unique_ptr<PresenterWindow> presenter_;
 };
 

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "player/win32/SystemPaths.h"
+
 namespace lumafolio {
 namespace {
 
@@ -11,15 +13,15 @@ namespace {
 // steps past it rather than reuse its files.
 constexpr unsigned kAttempts = 1000;
 
-bool IsDotEntry(const char* name) {
-  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+bool IsDotEntry(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
 // The entries of a folder, one at a time; the search handle is closed with the object.
 class FileSearch {
  public:
-  explicit FileSearch(const std::string& pattern)
-      : handle_(FindFirstFileA(pattern.c_str(), &entry_)),
+  explicit FileSearch(const std::wstring& pattern)
+      : handle_(FindFirstFileW(pattern.c_str(), &entry_)),
         found_(handle_ != INVALID_HANDLE_VALUE) {}
   FileSearch(const FileSearch&) = delete;
   FileSearch& operator=(const FileSearch&) = delete;
@@ -28,14 +30,34 @@ class FileSearch {
   }
 
   explicit operator bool() const { return found_; }
-  const WIN32_FIND_DATAA& Entry() const { return entry_; }
-  void Next() { found_ = FindNextFileA(handle_, &entry_) != FALSE; }
+  const WIN32_FIND_DATAW& Entry() const { return entry_; }
+  void Next() { found_ = FindNextFileW(handle_, &entry_) != FALSE; }
 
  private:
-  WIN32_FIND_DATAA entry_{};
+  WIN32_FIND_DATAW entry_{};
   HANDLE handle_;
   bool found_;
 };
+
+void RemoveWideTree(const std::wstring& folder) {
+  for (FileSearch search(folder + L'*'); search; search.Next()) {
+    const WIN32_FIND_DATAW& entry = search.Entry();
+    if (IsDotEntry(entry.cFileName)) continue;
+    const std::wstring path = folder + entry.cFileName;
+    const DWORD attributes = entry.dwFileAttributes;
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+      SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      RemoveWideTree(path + L'\\');
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveDirectoryW(path.c_str());  // a link to a folder elsewhere: only the link goes
+    } else {
+      DeleteFileW(path.c_str());
+    }
+  }
+  RemoveDirectoryW(folder.c_str());
+}
 
 }  // namespace
 
@@ -48,7 +70,9 @@ std::string CreatePlayerFolder(const std::string& tempRoot) {
     char name[48];
     std::snprintf(name, sizeof name, "Lumafolio-%lu-%u", process, attempt);
     const std::string folder = root + name;
-    if (CreateDirectoryA(folder.c_str(), nullptr)) return folder + '\\';
+    const std::wstring wide = WidePath(folder);
+    if (wide.empty()) return {};
+    if (CreateDirectoryW(wide.c_str(), nullptr)) return folder + '\\';
     if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
   }
   return {};
@@ -56,23 +80,8 @@ std::string CreatePlayerFolder(const std::string& tempRoot) {
 
 void RemoveFolderTree(const std::string& folder) {
   if (folder.empty() || folder.back() != '\\') return;
-  for (FileSearch search(folder + '*'); search; search.Next()) {
-    const WIN32_FIND_DATAA& entry = search.Entry();
-    if (IsDotEntry(entry.cFileName)) continue;
-    const std::string path = folder + entry.cFileName;
-    const DWORD attributes = entry.dwFileAttributes;
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-      SetFileAttributesA(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      RemoveFolderTree(path + '\\');
-    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveDirectoryA(path.c_str());  // a link to a folder elsewhere: only the link goes
-    } else {
-      DeleteFileA(path.c_str());
-    }
-  }
-  RemoveDirectoryA(folder.c_str());
+  const std::wstring wide = WidePath(folder);
+  if (!wide.empty()) RemoveWideTree(wide);
 }
 
 }  // namespace lumafolio

@@ -2,21 +2,31 @@
 
 #include <windows.h>
 
+#include "player/win32/SystemPaths.h"
+
 namespace lumafolio {
 namespace {
 
-std::string FullPath(const std::string& path) {
-  char buffer[MAX_PATH * 4];
-  const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-  if (length == 0 || length >= sizeof buffer) return {};
-  return std::string(buffer, length);
+std::wstring FullPath(const std::wstring& path) {
+  if (path.empty()) return {};
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return {};
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return {};
+  full.resize(length);
+  return full;
 }
 
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+// As Windows compares file names: without regard to case, character by character.
+bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
   return text.size() > prefix.size() &&
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.data(),
-                        static_cast<int>(prefix.size()), prefix.data(),
-                        static_cast<int>(prefix.size())) == CSTR_EQUAL;
+         CompareStringOrdinal(text.data(), static_cast<int>(prefix.size()), prefix.data(),
+                              static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+void DeleteIfOurs(const std::string& path, const std::string& folder) {
+  if (IsInsideFolder(path, folder)) DeleteFileW(WidePath(path).c_str());
 }
 
 }  // namespace
@@ -24,21 +34,23 @@ bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) 
 bool IsInsideFolder(const std::string& path, const std::string& folder) {
   // Both tests: the name as written must begin with the folder (a bare "0" or a relative name is
   // never ours, whatever the current folder), and ".." elements must not lead back out of it.
-  std::string base = FullPath(folder);
-  if (base.empty()) return false;
-  if (base.back() != '\\') base += '\\';
-  return StartsWithIgnoringCase(path, folder) && StartsWithIgnoringCase(FullPath(path), base);
+  const std::wstring widePath = WidePath(path);
+  const std::wstring wideFolder = WidePath(folder);
+  std::wstring base = FullPath(wideFolder);
+  if (widePath.empty() || base.empty()) return false;
+  if (base.back() != L'\\') base += L'\\';
+  return StartsWithIgnoringCase(widePath, wideFolder) &&
+         StartsWithIgnoringCase(FullPath(widePath), base);
 }
 
 void DeleteItemTempFiles(const FilmDocument& film, const std::string& tempFolder) {
   const int32_t count = film.ItemCount();
   for (int32_t position = 1; position <= count; ++position) {
     const FilmItem item = film.GetItem(position);
-    if ((item.itemType == kItemVideo || item.itemType == kItemPowerPoint) &&
-        IsInsideFolder(item.mediaFile, tempFolder)) {
-      DeleteFileA(item.mediaFile.c_str());
+    if (item.itemType == kItemVideo || item.itemType == kItemPowerPoint) {
+      DeleteIfOurs(item.mediaFile, tempFolder);
     }
-    if (IsInsideFolder(item.musicFile, tempFolder)) DeleteFileA(item.musicFile.c_str());
+    DeleteIfOurs(item.musicFile, tempFolder);
   }
 }
 

@@ -1,6 +1,5 @@
 #include "player/show/PresenterWindow.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "core/show/ShowSequence.h"
@@ -356,9 +355,8 @@ void PresenterWindow::ShowNext() {
   }
   worker_->Resume(currentItem_);
   if (!Manual()) {
-    // The item's time on screen counts from the end of the step. A damaged duration shows the
-    // item for the shortest time rather than for weeks.
-    StartShowTimer(static_cast<UINT>(std::max(currentItem_.durationSeconds, 0)) * 1000);
+    // The item's time on screen counts from the end of the step.
+    StartShowTimer(ItemTimeMs(currentItem_));
   }
 }
 

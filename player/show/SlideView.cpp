@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "player/win32/SystemPaths.h"
+
 namespace lumafolio {
 namespace {
 
@@ -64,7 +66,7 @@ bool SlideView::BitmapDc::Hold(GdiObject<HBITMAP> bitmap) {
 }
 
 SlideView::SlideView(HWND owner, std::string programPath)
-    : owner_(owner), programPath_(std::move(programPath)) {}
+    : owner_(owner), programPath_(programPath.empty() ? ProgramPath() : std::move(programPath)) {}
 
 SlideView::~SlideView() = default;
 
@@ -80,7 +82,7 @@ bool SlideView::Bind(const FilmItem& item, const Rect& stage) {
 }
 
 SlideView::OwnedImage SlideView::NewImage() const {
-  return OwnedImage(programPath_.empty() ? new SlideImage() : new SlideImage(programPath_));
+  return OwnedImage(new SlideImage(programPath_));
 }
 
 int SlideView::PrepareImage(const std::string& path, int width, int height, SlideImage** out) {

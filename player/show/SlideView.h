@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/film/FilmDocument.h"
-#include "player/media/SlideImage.h"
 #include "core/show/FitRect.h"
+#include "player/media/SlideImage.h"
 #include "player/win32/GdiObjects.h"
 
 namespace lumafolio {
@@ -18,7 +18,7 @@ namespace lumafolio {
 // is given, so it needs nothing of the presenter but that window.
 class SlideView {
  public:
-  // Pictures are decoded out of `programPath`; empty means the running program.
+  // Pictures are decoded out of `programPath` (UTF-8); empty means the running program.
   explicit SlideView(HWND owner, std::string programPath = {});
   SlideView(const SlideView&) = delete;
   SlideView& operator=(const SlideView&) = delete;

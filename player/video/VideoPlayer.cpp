@@ -3,16 +3,12 @@
 #include <utility>
 
 #include "player/win32/GdiObjects.h"
+#include "player/win32/SystemPaths.h"
 
 namespace lumafolio {
 namespace {
 
-std::string ProgramPathOr(std::string path) {
-  if (!path.empty()) return path;
-  char own[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, own, MAX_PATH);
-  return length == 0 || length >= MAX_PATH ? std::string() : std::string(own, length);
-}
+std::string ProgramPathOr(std::string path) { return path.empty() ? ProgramPath() : path; }
 
 bool HasArea(const Rect& r) { return r.Width() > 0 && r.Height() > 0; }
 
@@ -40,10 +36,8 @@ VideoPlayer::~VideoPlayer() {
 // Each step returns its failing result at once; whatever was filled before stays in `set` for
 // the caller to release.
 HRESULT VideoPlayer::BuildGraph(const std::string& path, GraphSet& set) {
-  wchar_t wide[MAX_PATH] = {};
-  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) {
-    return HRESULT_FROM_WIN32(GetLastError());
-  }
+  const std::wstring wide = WidePath(path);
+  if (wide.empty()) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                 reinterpret_cast<void**>(set.builder.GetAddressOf()));
   if (FAILED(hr)) return hr;
@@ -51,7 +45,7 @@ HRESULT VideoPlayer::BuildGraph(const std::string& path, GraphSet& set) {
   if (FAILED(hr = Query(*set.builder.Get(), IID_IMediaEvent, set.events))) return hr;
   if (FAILED(hr = Query(*set.builder.Get(), IID_IVideoWindow, set.window))) return hr;
   if (FAILED(hr = Query(*set.builder.Get(), IID_IMediaSeeking, set.seeking))) return hr;
-  if (FAILED(hr = set.builder->RenderFile(wide, nullptr))) return hr;
+  if (FAILED(hr = set.builder->RenderFile(wide.c_str(), nullptr))) return hr;
   OAEVENT event = 0;
   if (FAILED(hr = set.events->GetEventHandle(&event))) return hr;
   set.eventHandle = reinterpret_cast<HANDLE>(event);

@@ -47,8 +47,8 @@ class VideoPlayer {
   // Releases any graph still held, the same way StopVideo does.
   ~VideoPlayer();
 
-  // Worker thread, under the presenter's item lock. Builds the graph of the video at `path` as
-  // the prepared one (a video that will not render leaves none: it then counts as ended at its
+  // Worker thread, under the presenter's item lock. Builds the graph of the video at `path` (UTF-8)
+  // as the prepared one (a video that will not render leaves none: it then counts as ended at its
   // start) and decodes the poster at `poster` (the decimal offset of a JPEG in the program file,
   // "-1" for none), sized to the video's rectangle, into `*out`. 1 when the poster was decoded;
   // otherwise `*out` is none and the decoder's result (0) is returned.

@@ -6,6 +6,7 @@
 
 #include "TempDir.h"
 #include "player/shell/ItemPreparation.h"
+#include "player/shell/TempFileCleanup.h"
 
 namespace lumafolio {
 namespace {
@@ -187,6 +188,22 @@ TEST_F(Preparing, NamesThatLeaveTheTemporaryFolderAreRefused) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "100-x.exe"));
   EXPECT_TRUE(std::filesystem::is_empty(temp_));
+}
+
+TEST_F(Preparing, FilmNamesBecomeUtf8PathsInAFolderTheCodePageCannotSpell) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the film's name is written in code page 1252";
+  const std::filesystem::path folder = temp_ / std::filesystem::path(u8"\u5199\u771F");
+  std::filesystem::create_directories(folder);
+  const std::u8string utf8 = (folder / "").u8string();
+  paths_.tempFolder.assign(utf8.begin(), utf8.end());
+  host_.items = {Item(kItemVideo, "3000-clip.avi", "1500-caf\xE9.wav", kMusicFile)};
+  ASSERT_TRUE(Prepare());
+  const FilmItem prepared = film_.GetItem(1);
+  EXPECT_EQ(prepared.musicFile, paths_.tempFolder + "1500-caf\xC3\xA9.wav");
+  EXPECT_EQ(std::filesystem::file_size(folder / u8"1500-caf\u00E9.wav"), 1500u);
+  EXPECT_EQ(std::filesystem::file_size(folder / "3000-clip.avi"), 3000u);
+  DeleteItemTempFiles(film_, paths_.tempFolder);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 TEST_F(Preparing, FailedExtractionStopsPreparation) {

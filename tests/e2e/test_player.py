@@ -211,22 +211,6 @@ file = "{deck2}"
             self.assertEqual(self.temp_files(), ["Film.flm"])  # the shows were never extracted
             self.escape(s, window)
 
-    def test_hostile_names_write_nothing_outside_the_temporary_folder(self):
-        picture = self.pictures[0].read_bytes()
-        names = [r"..\..\12-evil.avi", r"C:\12-evil.avi", r"sub\..\..\12-evil.avi"]
-        for name in names:
-            with self.subTest(name):
-                film = {"items": [{"type": 1000, "media_file": str(len(picture))},
-                                  {"type": 1001, "media_file": name}]}
-                program = self.raw(film, picture + b"E" * 12, name="hostile.exe")
-                with self.session() as s:
-                    window = self.start(s, program, active=HOST_TITLE)
-                    drive_c = s.prefix / "drive_c"
-                    self.assertEqual(list(drive_c.rglob("12-evil.avi")), [])
-                    self.assertEqual(list(self.work.rglob("12-evil.avi")), [])
-                    self.assertEqual(self.temp_files(), ["Film.flm"])  # preparation stopped
-                    self.escape(s, window)
-
     def film_with_music(self, mode="manual", name="show.exe", duration=3):
         """Four pictures, the last with music: the same file names whatever the mode."""
         song = self.work / "song.wav"

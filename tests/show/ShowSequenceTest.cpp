@@ -82,5 +82,20 @@ TEST_F(ShowSequenceTest, MediaPathsJoinFolderAndFileWithOneBackslash) {
   EXPECT_EQ(MediaPath(item), "C:\\Temp\\clip.avi");
 }
 
+TEST(ItemTime, DamagedDurationsNeitherWrapNorPassTheTimersLimit) {
+  FilmItem item;
+  const auto ms = [&item](int32_t seconds) {
+    item.durationSeconds = seconds;
+    return ItemTimeMs(item);
+  };
+  EXPECT_EQ(ms(3), 3000u);
+  EXPECT_EQ(ms(-5), 0u);
+  EXPECT_EQ(ms(INT32_MIN), 0u);
+  EXPECT_EQ(ms(2147483), 2147483000u);
+  // 4,294,968 s in 32-bit milliseconds would wrap round to 704 ms.
+  EXPECT_EQ(ms(4294968), 2147483000u);
+  EXPECT_EQ(ms(INT32_MAX), 2147483000u);
+}
+
 }  // namespace
 }  // namespace lumafolio
