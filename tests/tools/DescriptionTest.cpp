@@ -180,11 +180,33 @@ class DescriptionFaults : public ::testing::Test {
   test::TempDir dir_;
 };
 
+TEST(Description, TextThatLooksLikeATableHeaderInsideValuesIsText) {
+  const FilmDescription film = ParseDescription(R"([[item]]
+file = "a.jpg"
+[[item.caption]]
+text = """
+[=] \""" [[[x
+["""
+[[item.caption]]
+text = [
+  "[=]", # ] [=
+  '[[['
+]
+)",
+                                                "f.toml");
+  ASSERT_EQ(film.items.at(0).captions.size(), 2u);
+  EXPECT_EQ(film.items[0].captions[0].caption.text, "[=] \"\"\" [[[x\r\n[");
+  EXPECT_EQ(film.items[0].captions[1].caption.text, "[=]\r\n[[[");
+}
+
 TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
   const std::string picture = "[[item]]\nfile = \"a.jpg\"\n";
   const std::string longText(256, 'x');
   const FaultCase cases[] = {
       {"syntax", "[[item]]\nfile = \"a.jpg\"\nsteps = = 3 #!\n", "value"},
+      // Headers that name no table are refused before toml++ 3.3 reads them (it aborts).
+      {"unnamed array table header", picture + "[[[item]]] #!\n", "names no table"},
+      {"unnamed table header", picture + "\n  [= #!\n", "names no table"},
       {"unknown top key", "colour = 1 #!\n" + picture, "unknown key 'colour'"},
       {"unknown film key", "[film]\nloop = true\nrepeat = 2 #!\n" + picture,
        "unknown key 'repeat'"},

@@ -38,6 +38,71 @@ bool IsCdTrack(const toml::node& music) {
                              ".cda"));
 }
 
+bool IsKeyStart(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '"' ||
+         c == '\'';
+}
+
+// The line of the first table header that names no table ("[=]", "[[[a]]]", "[" alone), or 0.
+// toml++ 3.3 reads the name of such a header without looking at its first character, which its
+// debug build aborts on and its release build takes as a promise (undefined behaviour), so these
+// are refused before it sees them. Headers start statements: the scan follows strings, comments
+// and arrays that run over several lines so that text inside them is never taken for a header.
+int FirstUnnamedTableHeader(std::string_view text) {
+  int line = 1;
+  int depth = 0;          // '[' of array values still open
+  bool statement = true;  // nothing yet but blanks on a line that starts a statement
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n') {
+      ++line;
+      statement = depth == 0;
+    } else if (c == ' ' || c == '\t' || c == '\r') {
+      continue;
+    } else if (c == '#') {
+      while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+    } else if (c == '"' || c == '\'') {
+      statement = false;
+      const std::string quotes(text.compare(i, 3, std::string(3, c)) == 0 ? 3 : 1, c);
+      for (i += quotes.size(); i < text.size(); ++i) {
+        if (text.compare(i, quotes.size(), quotes) == 0) {
+          i += quotes.size() - 1;
+          // A multi-line string may end in one or two quotes of its own.
+          for (int more = 0;
+               quotes.size() == 3 && more < 2 && i + 1 < text.size() && text[i + 1] == c; ++more) {
+            ++i;
+          }
+          break;
+        }
+        if (text[i] == '\n') {
+          if (quotes.size() == 1) {
+            --i;  // an unclosed string, which toml++ reports; the line end is counted above
+            break;
+          }
+          ++line;
+        } else if (c == '"' && text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+          ++i;  // an escaped character, a quote included
+        }
+      }
+    } else if (statement && c == '[') {
+      statement = false;
+      size_t at = i + 1;
+      const bool array = at < text.size() && text[at] == '[';
+      if (array) ++at;
+      while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+      // toml++ itself refuses "[]" and a table header "[ [" with a message of its own.
+      const bool reported = at < text.size() && (text[at] == ']' || (!array && text[at] == '['));
+      if (at == text.size() || (!IsKeyStart(text[at]) && !reported)) return line;
+      i = at - 1;
+    } else {
+      statement = false;
+      if (c == '[') ++depth;
+      if (c == ']' && depth > 0) --depth;
+    }
+  }
+  return 0;
+}
+
 struct Choice {
   const char* name;
   int32_t value;
@@ -83,6 +148,9 @@ class Reader {
   }
 
   FilmDescription Read(const std::string& text) {
+    if (const int line = FirstUnnamedTableHeader(text)) {
+      Fail(line, "a table header names no table: write [film], [[item]] or [[item.caption]]");
+    }
     toml::table root;
     try {
       root = toml::parse(std::string_view(text), std::string_view(path_));
