@@ -206,7 +206,8 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"syntax", "[[item]]\nfile = \"a.jpg\"\nsteps = = 3 #!\n", "value"},
       // Headers that name no table are refused before toml++ 3.3 reads them (it aborts).
       {"unnamed array table header", picture + "[[[item]]] #!\n", "names no table"},
-      {"unnamed table header", picture + "\n  [= #!\n", "names no table"},
+      {"unnamed table header after Unicode blanks", picture + "\n \xC2\xA0[= #!\n",
+       "names no table"},
       {"unknown top key", "colour = 1 #!\n" + picture, "unknown key 'colour'"},
       {"unknown film key", "[film]\nloop = true\nrepeat = 2 #!\n" + picture,
        "unknown key 'repeat'"},

@@ -38,9 +38,21 @@ bool IsCdTrack(const toml::node& music) {
                              ".cda"));
 }
 
-bool IsKeyStart(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '"' ||
-         c == '\'';
+// The code point at `at` and its length in bytes; a byte that starts no sequence stands alone.
+char32_t CodePointAt(std::string_view text, size_t at, size_t& length) {
+  const auto first = static_cast<unsigned char>(text[at]);
+  length = first < 0xC0 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
+  if (at + length > text.size()) length = 1;
+  char32_t c = length == 1 ? first : first & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k)
+    c = c << 6 | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+  return c;
+}
+
+// Blanks as toml++ skips them: spaces and tabs, and the Unicode spaces (a byte-order mark too).
+size_t BlankLength(std::string_view text, size_t at) {
+  size_t length = 0;
+  return toml::impl::is_horizontal_whitespace(CodePointAt(text, at, length)) ? length : 0;
 }
 
 // The line of the first table header that names no table ("[=]", "[[[a]]]", "[" alone), or 0.
@@ -57,8 +69,8 @@ int FirstUnnamedTableHeader(std::string_view text) {
     if (c == '\n') {
       ++line;
       statement = depth == 0;
-    } else if (c == ' ' || c == '\t' || c == '\r') {
-      continue;
+    } else if (const size_t blank = c == '\r' ? 1 : BlankLength(text, i)) {
+      i += blank - 1;
     } else if (c == '#') {
       while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
     } else if (c == '"' || c == '\'') {
@@ -89,10 +101,14 @@ int FirstUnnamedTableHeader(std::string_view text) {
       size_t at = i + 1;
       const bool array = at < text.size() && text[at] == '[';
       if (array) ++at;
-      while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-      // toml++ itself refuses "[]" and a table header "[ [" with a message of its own.
-      const bool reported = at < text.size() && (text[at] == ']' || (!array && text[at] == '['));
-      if (at == text.size() || (!IsKeyStart(text[at]) && !reported)) return line;
+      while (at < text.size() && BlankLength(text, at)) at += BlankLength(text, at);
+      if (at == text.size()) return line;
+      // What toml++ reads a table's name with; it refuses "[]" and "[ [" with a message of its own.
+      size_t length = 0;
+      const char32_t next = CodePointAt(text, at, length);
+      const bool named =
+          toml::impl::is_bare_key_character(next) || toml::impl::is_string_delimiter(next);
+      if (!named && next != U']' && (array || next != U'[')) return line;
       i = at - 1;
     } else {
       statement = false;
