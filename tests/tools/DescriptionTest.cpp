@@ -206,8 +206,14 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"syntax", "[[item]]\nfile = \"a.jpg\"\nsteps = = 3 #!\n", "value"},
       // Headers that name no table are refused before toml++ 3.3 reads them (it aborts).
       {"unnamed array table header", picture + "[[[item]]] #!\n", "names no table"},
-      {"unnamed table header after Unicode blanks", picture + "\n \xC2\xA0[= #!\n",
+      {"unnamed table header after a byte-order mark", "\xEF\xBB\xBF" + picture + "\n  [= #!\n",
        "names no table"},
+      // toml++ 3.3 mishandles characters beyond ASCII outside strings and after a line-ending
+      // backslash.
+      {"beyond ASCII outside a string", picture + "duration = 5\xC3\xA9 #!\n", "outside a string"},
+      {"beyond ASCII after a line-ending backslash",
+       picture + "[[item.caption]]\ntext = \"\"\"Caf\\  \n\n \xC3\xA9\"\"\" #!\n",
+       "line-ending backslash"},
       {"unknown top key", "colour = 1 #!\n" + picture, "unknown key 'colour'"},
       {"unknown film key", "[film]\nloop = true\nrepeat = 2 #!\n" + picture,
        "unknown key 'repeat'"},

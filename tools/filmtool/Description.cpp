@@ -38,41 +38,46 @@ bool IsCdTrack(const toml::node& music) {
                              ".cda"));
 }
 
-// The code point at `at` and its length in bytes; a byte that starts no sequence stands alone.
-char32_t CodePointAt(std::string_view text, size_t at, size_t& length) {
-  const auto first = static_cast<unsigned char>(text[at]);
-  length = first < 0xC0 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
-  if (at + length > text.size()) length = 1;
-  char32_t c = length == 1 ? first : first & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k)
-    c = c << 6 | (static_cast<unsigned char>(text[at + k]) & 0x3F);
-  return c;
-}
+struct TomlPitfall {
+  int line = 0;
+  std::string message;
+};
 
-// Blanks as toml++ skips them: spaces and tabs, and the Unicode spaces (a byte-order mark too).
-size_t BlankLength(std::string_view text, size_t at) {
-  size_t length = 0;
-  return toml::impl::is_horizontal_whitespace(CodePointAt(text, at, length)) ? length : 0;
-}
-
-// The line of the first table header that names no table ("[=]", "[[[a]]]", "[" alone), or 0.
-// toml++ 3.3 reads the name of such a header without looking at its first character, which its
-// debug build aborts on and its release build takes as a promise (undefined behaviour), so these
-// are refused before it sees them. Headers start statements: the scan follows strings, comments
-// and arrays that run over several lines so that text inside them is never taken for a header.
-int FirstUnnamedTableHeader(std::string_view text) {
+// The first thing in the text that toml++ 3.3, the version we build with, cannot be handed
+// safely, or nothing. Each is refused with its line before toml++ sees the text:
+//   - a table header that names no table ("[=]", "[[[a]]]"): toml++ reads the name without
+//     looking at its first character, which its debug build aborts on and its release build
+//     takes on trust;
+//   - a character beyond ASCII outside strings and comments, and one that follows a line-ending
+//     backslash in a multi-line string: toml++ asks whether such a character is a blank through
+//     a table with holes, whose default case is undefined behaviour.
+// All but the last are errors in TOML anyway. Headers start statements, so the scan follows
+// strings, comments and arrays that run over several lines, never taking their text for one.
+std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
+  // The whole UTF-8 sequence from `at`, quoted, for a message.
+  const auto quoted = [text](size_t at) {
+    size_t end = at + 1;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    return "\"" + std::string(text.substr(at, end - at)) + "\"";
+  };
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
   int line = 1;
   int depth = 0;          // '[' of array values still open
   bool statement = true;  // nothing yet but blanks on a line that starts a statement
-  for (size_t i = 0; i < text.size(); ++i) {
+  // toml++ skips a byte-order mark.
+  for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\n') {
       ++line;
       statement = depth == 0;
-    } else if (const size_t blank = c == '\r' ? 1 : BlankLength(text, i)) {
-      i += blank - 1;
+    } else if (isBlank(c)) {
+      continue;
     } else if (c == '#') {
       while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+    } else if (static_cast<unsigned char>(c) >= 0x80) {
+      return TomlPitfall{line, quoted(i) +
+                                   " stands outside a string: only strings and comments "
+                                   "may hold characters beyond ASCII"};
     } else if (c == '"' || c == '\'') {
       statement = false;
       const std::string quotes(text.compare(i, 3, std::string(3, c)) == 0 ? 3 : 1, c);
@@ -92,8 +97,24 @@ int FirstUnnamedTableHeader(std::string_view text) {
             break;
           }
           ++line;
-        } else if (c == '"' && text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
-          ++i;  // an escaped character, a quote included
+        } else if (c == '"' && text[i] == '\\') {
+          size_t end = i + 1;
+          while (end < text.size() && isBlank(text[end])) ++end;
+          if (quotes.size() == 1 || end == text.size() || text[end] != '\n') {
+            ++i;  // an escaped character, a quote included
+            continue;
+          }
+          // A line-ending backslash: toml++ drops the blanks and line ends after it.
+          while (end < text.size() && (isBlank(text[end]) || text[end] == '\n' ||
+                                       text[end] == '\v' || text[end] == '\f')) {
+            if (text[end++] == '\n') ++line;
+          }
+          if (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) {
+            return TomlPitfall{line, "a line-ending backslash is followed by " + quoted(end) +
+                                         ", which the TOML library we use mishandles: start the "
+                                         "line with another character or join the lines"};
+          }
+          i = end - 1;
         }
       }
     } else if (statement && c == '[') {
@@ -101,14 +122,15 @@ int FirstUnnamedTableHeader(std::string_view text) {
       size_t at = i + 1;
       const bool array = at < text.size() && text[at] == '[';
       if (array) ++at;
-      while (at < text.size() && BlankLength(text, at)) at += BlankLength(text, at);
-      if (at == text.size()) return line;
-      // What toml++ reads a table's name with; it refuses "[]" and "[ [" with a message of its own.
-      size_t length = 0;
-      const char32_t next = CodePointAt(text, at, length);
-      const bool named =
-          toml::impl::is_bare_key_character(next) || toml::impl::is_string_delimiter(next);
-      if (!named && next != U']' && (array || next != U'[')) return line;
+      while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+      const char next = at < text.size() ? text[at] : '\0';
+      const bool named = std::isalnum(static_cast<unsigned char>(next)) || next == '_' ||
+                         next == '-' || next == '"' || next == '\'';
+      // toml++ refuses "[]" and "[ [" with a message of its own.
+      if (!named && next != ']' && (array || next != '[')) {
+        return TomlPitfall{
+            line, "a table header names no table: write [film], [[item]] or [[item.caption]]"};
+      }
       i = at - 1;
     } else {
       statement = false;
@@ -116,7 +138,7 @@ int FirstUnnamedTableHeader(std::string_view text) {
       if (c == ']' && depth > 0) --depth;
     }
   }
-  return 0;
+  return std::nullopt;
 }
 
 struct Choice {
@@ -164,8 +186,8 @@ class Reader {
   }
 
   FilmDescription Read(const std::string& text) {
-    if (const int line = FirstUnnamedTableHeader(text)) {
-      Fail(line, "a table header names no table: write [film], [[item]] or [[item.caption]]");
+    if (const std::optional<TomlPitfall> pitfall = FindTomlPitfall(text)) {
+      Fail(pitfall->line, pitfall->message);
     }
     toml::table root;
     try {
