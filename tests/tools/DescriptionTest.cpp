@@ -206,6 +206,7 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"syntax", "[[item]]\nfile = \"a.jpg\"\nsteps = = 3 #!\n", "value"},
       // Headers that name no table are refused before toml++ 3.3 reads them (it aborts).
       {"unnamed array table header", picture + "[[[item]]] #!\n", "names no table"},
+      {"brace for an array's value", picture + "steps = [1,\n# x\n } #!\n", "expects a value"},
       {"unnamed table header after a byte-order mark", "\xEF\xBB\xBF" + picture + "\n  [= #!\n",
        "names no table"},
       // toml++ 3.3 mishandles characters beyond ASCII outside strings and after a line-ending

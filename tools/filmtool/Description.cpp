@@ -45,9 +45,9 @@ struct TomlPitfall {
 
 // The first thing in the text that toml++ 3.3, the version we build with, cannot be handed
 // safely, or nothing. Each is refused with its line before toml++ sees the text:
-//   - a table header that names no table ("[=]", "[[[a]]]"): toml++ reads the name without
-//     looking at its first character, which its debug build aborts on and its release build
-//     takes on trust;
+//   - a table header that names no table ("[=]", "[[[a]]]") and a '}' where an array expects a
+//     value ("[1, }"): toml++ reads on without looking at the character, which its debug build
+//     aborts on and its release build takes on trust;
 //   - a character beyond ASCII outside strings and comments, and one that follows a line-ending
 //     backslash in a multi-line string: toml++ asks whether such a character is a blank through
 //     a table with holes, whose default case is undefined behaviour.
@@ -62,14 +62,16 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
   };
   const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
   int line = 1;
-  int depth = 0;          // '[' of array values still open
-  bool statement = true;  // nothing yet but blanks on a line that starts a statement
+  std::string open;          // the '[' and '{' of values still open, innermost last
+  bool statement = true;     // nothing yet but blanks on a line that starts a statement
+  bool expectValue = false;  // after an array's '[' or ','
+
   // toml++ skips a byte-order mark.
   for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\n') {
       ++line;
-      statement = depth == 0;
+      statement = open.empty();
     } else if (isBlank(c)) {
       continue;
     } else if (c == '#') {
@@ -80,6 +82,7 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
                                    "may hold characters beyond ASCII"};
     } else if (c == '"' || c == '\'') {
       statement = false;
+      expectValue = false;
       const std::string quotes(text.compare(i, 3, std::string(3, c)) == 0 ? 3 : 1, c);
       for (i += quotes.size(); i < text.size(); ++i) {
         if (text.compare(i, quotes.size(), quotes) == 0) {
@@ -134,8 +137,18 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
       i = at - 1;
     } else {
       statement = false;
-      if (c == '[') ++depth;
-      if (c == ']' && depth > 0) --depth;
+      if (c == '}' && expectValue) {
+        return TomlPitfall{line, "'}' stands where the array expects a value or ']'"};
+      }
+      expectValue = false;
+      if (c == '[' || c == '{') {
+        open += c;
+        expectValue = c == '[';
+      } else if ((c == ']' || c == '}') && !open.empty() && open.back() == (c == ']' ? '[' : '{')) {
+        open.pop_back();
+      } else if (c == ',' && !open.empty() && open.back() == '[') {
+        expectValue = true;
+      }
     }
   }
   return std::nullopt;
