@@ -213,8 +213,9 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       // backslash.
       {"beyond ASCII outside a string", picture + "duration = 5\xC3\xA9 #!\n", "outside a string"},
       {"beyond ASCII after a line-ending backslash",
-       picture + "[[item.caption]]\ntext = \"\"\"Caf\\  \n\n \xC3\xA9\"\"\" #!\n",
-       "line-ending backslash"},
+       picture + "[[item.caption]]\ntext = \"\"\"Caf\\  \n\n \xC3\xA9\"\"\" #!\n", "backslash"},
+      {"beyond ASCII after a backslash",
+       picture + "[[item.caption]]\ntext = \"\"\"Caf\\\xC3\xA9\"\"\" #!\n", "backslash"},
       {"unknown top key", "colour = 1 #!\n" + picture, "unknown key 'colour'"},
       {"unknown film key", "[film]\nloop = true\nrepeat = 2 #!\n" + picture,
        "unknown key 'repeat'"},

@@ -48,9 +48,9 @@ struct TomlPitfall {
 //   - a table header that names no table ("[=]", "[[[a]]]") and a '}' where an array expects a
 //     value ("[1, }"): toml++ reads on without looking at the character, which its debug build
 //     aborts on and its release build takes on trust;
-//   - a character beyond ASCII outside strings and comments, and one that follows a line-ending
-//     backslash in a multi-line string: toml++ asks whether such a character is a blank through
-//     a table with holes, whose default case is undefined behaviour.
+//   - a character beyond ASCII outside strings and comments, and one that follows a backslash
+//     (and blanks or line ends) in a multi-line string: toml++ asks whether such a character is
+//     a blank through a table with holes, whose default case is undefined behaviour.
 // All but the last are errors in TOML anyway. Headers start statements, so the scan follows
 // strings, comments and arrays that run over several lines, never taking their text for one.
 std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
@@ -101,23 +101,22 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
           }
           ++line;
         } else if (c == '"' && text[i] == '\\') {
+          // In a multi-line string toml++ drops the blanks after a backslash, and the line ends
+          // too when one follows.
           size_t end = i + 1;
-          while (end < text.size() && isBlank(text[end])) ++end;
-          if (quotes.size() == 1 || end == text.size() || text[end] != '\n') {
-            ++i;  // an escaped character, a quote included
-            continue;
-          }
-          // A line-ending backslash: toml++ drops the blanks and line ends after it.
-          while (end < text.size() && (isBlank(text[end]) || text[end] == '\n' ||
-                                       text[end] == '\v' || text[end] == '\f')) {
+          while (
+              quotes.size() == 3 && end < text.size() &&
+              (isBlank(text[end]) || text[end] == '\n' || text[end] == '\v' || text[end] == '\f')) {
             if (text[end++] == '\n') ++line;
           }
-          if (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) {
-            return TomlPitfall{line, "a line-ending backslash is followed by " + quoted(end) +
-                                         ", which the TOML library we use mishandles: start the "
-                                         "line with another character or join the lines"};
+          if (quotes.size() == 3 && end < text.size() &&
+              static_cast<unsigned char>(text[end]) >= 0x80) {
+            return TomlPitfall{line, "a backslash in a multi-line string is followed by " +
+                                         quoted(end) +
+                                         ", which the TOML library we use mishandles: put "
+                                         "another character first or join the lines"};
           }
-          i = end - 1;
+          i = end == i + 1 ? i + 1 : end - 1;  // past an escaped character, a quote included
         }
       }
     } else if (statement && c == '[') {
