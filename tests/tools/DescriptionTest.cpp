@@ -211,7 +211,8 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
        "names no table"},
       // toml++ 3.3 mishandles characters beyond ASCII outside strings and after a line-ending
       // backslash.
-      {"beyond ASCII outside a string", picture + "duration = 5\xC3\xA9 #!\n", "outside a string"},
+      {"beyond ASCII outside a string", picture + "duration = 5'\xC3\xA9' #!\n",
+       "outside a string"},
       {"beyond ASCII after a line-ending backslash",
        picture + "[[item.caption]]\ntext = \"\"\"Caf\\  \n\n \xC3\xA9\"\"\" #!\n", "backslash"},
       {"beyond ASCII after a backslash",

@@ -51,8 +51,9 @@ struct TomlPitfall {
 //   - a character beyond ASCII outside strings and comments, and one that follows a backslash
 //     (and blanks or line ends) in a multi-line string: toml++ asks whether such a character is
 //     a blank through a table with holes, whose default case is undefined behaviour.
-// All but the last are errors in TOML anyway. Headers start statements, so the scan follows
-// strings, comments and arrays that run over several lines, never taking their text for one.
+// All but the last are errors in TOML anyway. The scan follows strings as toml++ does (a quote
+// opens one only where a key or a value starts), comments, and arrays that run over several
+// lines, so that only what toml++ reads as statements is taken for a table header.
 std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
   // The whole UTF-8 sequence from `at`, quoted, for a message.
   const auto quoted = [text](size_t at) {
@@ -63,25 +64,34 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
   const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
   int line = 1;
   std::string open;          // the '[' and '{' of values still open, innermost last
-  bool statement = true;     // nothing yet but blanks on a line that starts a statement
+  char last = '\n';          // the last character read but blanks and comments; '\n' at a statement
+  bool inKey = true;         // reading keys, where '.' joins them, rather than a value
   bool expectValue = false;  // after an array's '[' or ','
-
   // toml++ skips a byte-order mark.
   for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\n') {
       ++line;
-      statement = open.empty();
-    } else if (isBlank(c)) {
+      if (open.empty()) {
+        last = '\n';
+        inKey = true;
+      }
       continue;
-    } else if (c == '#') {
+    }
+    if (isBlank(c)) continue;
+    if (c == '#') {
       while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
-    } else if (static_cast<unsigned char>(c) >= 0x80) {
+      continue;
+    }
+    if (static_cast<unsigned char>(c) >= 0x80) {
       return TomlPitfall{line, quoted(i) +
                                    " stands outside a string: only strings and comments "
                                    "may hold characters beyond ASCII"};
-    } else if (c == '"' || c == '\'') {
-      statement = false;
+    }
+    const bool startsToken =
+        std::string_view("\n=[{,").find(last) != std::string_view::npos || (last == '.' && inKey);
+    if ((c == '"' || c == '\'') && startsToken) {
+      last = c;
       expectValue = false;
       const std::string quotes(text.compare(i, 3, std::string(3, c)) == 0 ? 3 : 1, c);
       for (i += quotes.size(); i < text.size(); ++i) {
@@ -96,7 +106,7 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
         }
         if (text[i] == '\n') {
           if (quotes.size() == 1) {
-            --i;  // an unclosed string, which toml++ reports; the line end is counted above
+            --i;  // an unclosed string, which toml++ reports; its line end is read above
             break;
           }
           ++line;
@@ -119,8 +129,10 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
           i = end == i + 1 ? i + 1 : end - 1;  // past an escaped character, a quote included
         }
       }
-    } else if (statement && c == '[') {
-      statement = false;
+      continue;
+    }
+    if (last == '\n' && c == '[') {
+      // A table header.
       size_t at = i + 1;
       const bool array = at < text.size() && text[at] == '[';
       if (array) ++at;
@@ -134,20 +146,25 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
             line, "a table header names no table: write [film], [[item]] or [[item.caption]]"};
       }
       i = at - 1;
-    } else {
-      statement = false;
-      if (c == '}' && expectValue) {
-        return TomlPitfall{line, "'}' stands where the array expects a value or ']'"};
-      }
-      expectValue = false;
-      if (c == '[' || c == '{') {
-        open += c;
-        expectValue = c == '[';
-      } else if ((c == ']' || c == '}') && !open.empty() && open.back() == (c == ']' ? '[' : '{')) {
-        open.pop_back();
-      } else if (c == ',' && !open.empty() && open.back() == '[') {
-        expectValue = true;
-      }
+      last = '[';
+      continue;
+    }
+    if (c == '}' && expectValue) {
+      return TomlPitfall{line, "'}' stands where the array expects a value or ']'"};
+    }
+    last = c;
+    expectValue = false;
+    if (c == '=') {
+      inKey = false;
+    } else if (c == '[' || c == '{') {
+      open += c;
+      expectValue = c == '[';
+      inKey = c == '{';
+    } else if ((c == ']' || c == '}') && !open.empty() && open.back() == (c == ']' ? '[' : '{')) {
+      open.pop_back();
+    } else if (c == ',' && !open.empty()) {
+      expectValue = open.back() == '[';
+      inKey = open.back() == '{';
     }
   }
   return std::nullopt;
