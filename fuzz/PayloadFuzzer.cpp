@@ -65,10 +65,15 @@ void CheckMarkers(const std::string& path, const uint8_t* data, size_t size) {
   if (location) Check(location->filmStart == filmStart && location->mediaStart == mediaStart);
 }
 
+// No C0 control but the line end, no DEL and no C1 control (U+0080 to U+009F in UTF-8).
 void CheckPrintable(const std::string& text) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    Check(c == '\n' || (byte >= 0x20 && byte != 0x7F));
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    Check(byte == '\n' || (byte >= 0x20 && byte != 0x7F));
+    if (byte == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      Check(next < 0x80 || next >= 0xA0);
+    }
   }
 }
 
