@@ -38,33 +38,66 @@ bool IsCdTrack(const toml::node& music) {
                              ".cda"));
 }
 
-struct TomlPitfall {
-  int line = 0;
-  std::string message;
+// toml++ 3.3, the version we build with, has faults that a description can reach, each of them
+// an abort in its debug build and undefined behaviour in its release build:
+//   - it reads a table header's name or an array's next value without looking at the first
+//     character ("[=]", "[[[a]]]", "[1, }");
+//   - it asks whether a character beyond ASCII is a blank through a table with holes, wherever
+//     it looks for blanks: outside strings, and after a backslash in a multi-line string.
+// So the text goes to toml++ in ASCII: every character beyond ASCII in a string or a comment is
+// written as an escape ("\u00E9" in a basic string is the same text; a literal string becomes
+// a basic string, backslashes and quotes escaped), one outside them is refused, and so are the
+// headers and values toml++ would read blindly. Lines stay where they were, so toml++'s own
+// errors keep their lines.
+struct TomlText {
+  std::string ascii;
+  int line = 0;  // where the text is refused, with why
+  std::string refusal;
 };
 
-// The first thing in the text that toml++ 3.3, the version we build with, cannot be handed
-// safely, or nothing. Each is refused with its line before toml++ sees the text:
-//   - a table header that names no table ("[=]", "[[[a]]]") and a '}' where an array expects a
-//     value ("[1, }"): toml++ reads on without looking at the character, which its debug build
-//     aborts on and its release build takes on trust;
-//   - a character beyond ASCII outside strings and comments, and one that follows a backslash
-//     (and blanks or line ends) in a multi-line string: toml++ asks whether such a character is
-//     a blank through a table with holes, whose default case is undefined behaviour.
-// All but the last are errors in TOML anyway. The scan follows strings as toml++ does (a quote
-// opens one only where a key or a value starts), comments, and arrays that run over several
-// lines, so that only what toml++ reads as statements is taken for a table header.
-std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
-  // The whole UTF-8 sequence from `at`, quoted, for a message.
-  const auto quoted = [text](size_t at) {
-    size_t end = at + 1;
-    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-    return "\"" + std::string(text.substr(at, end - at)) + "\"";
+// The scalar value of the UTF-8 sequence at `at` and its length, or 0 when it is not UTF-8.
+char32_t DecodeUtf8(std::string_view text, size_t at, size_t& length) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char first = byte(at);
+  length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
+  if (first < 0xC2 || first > 0xF4 || at + length > text.size()) return 0;
+  char32_t c = first & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(at + k) & 0xC0) != 0x80) return 0;
+    c = c << 6 | (byte(at + k) & 0x3F);
+  }
+  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  return c;
+}
+
+TomlText AsciiForToml(std::string_view text) {
+  TomlText result;
+  std::string& out = result.ascii;
+  const auto refuse = [&result](int line, std::string why) {
+    result.line = line;
+    result.refusal = std::move(why);
+    return result;
+  };
+  // Copies the character at `i` (moving `i` to its last byte), escaped when beyond ASCII; bytes
+  // that are not UTF-8 pass as they are, for toml++ to refuse.
+  const auto copy = [&](size_t& i) {
+    size_t length = 0;
+    const char32_t c = static_cast<unsigned char>(text[i]) < 0x80 ? 0 : DecodeUtf8(text, i, length);
+    if (c == 0) {
+      out += text[i];
+      return;
+    }
+    char escape[12];
+    std::snprintf(escape, sizeof escape, c > 0xFFFF ? "\\U%08X" : "\\u%04X",
+                  static_cast<unsigned>(c));
+    out += escape;
+    i += length - 1;
   };
   const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
   int line = 1;
   std::string open;          // the '[' and '{' of values still open, innermost last
-  char last = '\n';          // the last character read but blanks and comments; '\n' at a statement
+  char last = '\n';          // the last character but blanks and comments; '\n' at a statement
   bool inKey = true;         // reading keys, where '.' joins them, rather than a value
   bool expectValue = false;  // after an array's '[' or ','
   // toml++ skips a byte-order mark.
@@ -72,61 +105,72 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
     const char c = text[i];
     if (c == '\n') {
       ++line;
+      out += c;
       if (open.empty()) {
         last = '\n';
         inKey = true;
       }
       continue;
     }
-    if (isBlank(c)) continue;
+    if (isBlank(c)) {
+      out += c;
+      continue;
+    }
     if (c == '#') {
-      while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+      for (; i < text.size() && text[i] != '\n'; ++i) copy(i);
+      --i;
       continue;
     }
     if (static_cast<unsigned char>(c) >= 0x80) {
-      return TomlPitfall{line, quoted(i) +
-                                   " stands outside a string: only strings and comments "
-                                   "may hold characters beyond ASCII"};
+      size_t end = i + 1;
+      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+      return refuse(line, "\"" + std::string(text.substr(i, end - i)) +
+                              "\" stands outside a string: only strings and comments may hold "
+                              "characters beyond ASCII");
     }
     const bool startsToken =
         std::string_view("\n=[{,").find(last) != std::string_view::npos || (last == '.' && inKey);
-    if ((c == '"' || c == '\'') && startsToken) {
+    if (c == '"' || c == '\'') {
+      // Any quote opens a string here: where toml++ reads it as part of a value instead, it
+      // refuses that value before the string's end, whatever the string held.
       last = c;
       expectValue = false;
+      const bool literal = c == '\'';
       const std::string quotes(text.compare(i, 3, std::string(3, c)) == 0 ? 3 : 1, c);
+      out += std::string(quotes.size(), '"');
       for (i += quotes.size(); i < text.size(); ++i) {
         if (text.compare(i, quotes.size(), quotes) == 0) {
-          i += quotes.size() - 1;
           // A multi-line string may end in one or two quotes of its own.
-          for (int more = 0;
-               quotes.size() == 3 && more < 2 && i + 1 < text.size() && text[i + 1] == c; ++more) {
-            ++i;
+          size_t run = quotes.size();
+          while (quotes.size() == 3 && run < 5 && i + run < text.size() && text[i + run] == c) {
+            ++run;
           }
+          out += literal ? std::string(run - quotes.size(), '\'')
+                         : std::string(run - quotes.size(), '"');
+          out += std::string(quotes.size(), '"');
+          i += run - 1;
           break;
         }
         if (text[i] == '\n') {
           if (quotes.size() == 1) {
-            --i;  // an unclosed string, which toml++ reports; its line end is read above
+            --i;  // an unclosed string, which toml++ refuses; its line end is copied above
             break;
           }
           ++line;
-        } else if (c == '"' && text[i] == '\\') {
-          // In a multi-line string toml++ drops the blanks after a backslash, and the line ends
-          // too when one follows.
-          size_t end = i + 1;
-          while (
-              quotes.size() == 3 && end < text.size() &&
-              (isBlank(text[end]) || text[end] == '\n' || text[end] == '\v' || text[end] == '\f')) {
-            if (text[end++] == '\n') ++line;
+          out += '\n';
+        } else if (literal && (text[i] == '\\' || text[i] == '"')) {
+          out += '\\';
+          out += text[i];
+        } else if (!literal && text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+          if (static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+            return refuse(line,
+                          "a backslash in a string stands before a character beyond ASCII, "
+                          "which it cannot escape");
           }
-          if (quotes.size() == 3 && end < text.size() &&
-              static_cast<unsigned char>(text[end]) >= 0x80) {
-            return TomlPitfall{line, "a backslash in a multi-line string is followed by " +
-                                         quoted(end) +
-                                         ", which the TOML library we use mishandles: put "
-                                         "another character first or join the lines"};
-          }
-          i = end == i + 1 ? i + 1 : end - 1;  // past an escaped character, a quote included
+          out += text.substr(i, 2);  // an escaped character, a quote included
+          ++i;
+        } else {
+          copy(i);
         }
       }
       continue;
@@ -142,21 +186,23 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
                          next == '-' || next == '"' || next == '\'';
       // toml++ refuses "[]" and "[ [" with a message of its own.
       if (!named && next != ']' && (array || next != '[')) {
-        return TomlPitfall{
-            line, "a table header names no table: write [film], [[item]] or [[item.caption]]"};
+        return refuse(line,
+                      "a table header names no table: write [film], [[item]] or [[item.caption]]");
       }
+      out += text.substr(i, at - i);
       i = at - 1;
       last = '[';
       continue;
     }
     if (c == '}' && expectValue) {
-      return TomlPitfall{line, "'}' stands where the array expects a value or ']'"};
+      return refuse(line, "'}' stands where the array expects a value or ']'");
     }
+    out += c;
     last = c;
     expectValue = false;
     if (c == '=') {
       inKey = false;
-    } else if (c == '[' || c == '{') {
+    } else if ((c == '[' || c == '{') && startsToken) {
       open += c;
       expectValue = c == '[';
       inKey = c == '{';
@@ -167,7 +213,7 @@ std::optional<TomlPitfall> FindTomlPitfall(std::string_view text) {
       inKey = open.back() == '{';
     }
   }
-  return std::nullopt;
+  return result;
 }
 
 struct Choice {
@@ -215,12 +261,11 @@ class Reader {
   }
 
   FilmDescription Read(const std::string& text) {
-    if (const std::optional<TomlPitfall> pitfall = FindTomlPitfall(text)) {
-      Fail(pitfall->line, pitfall->message);
-    }
+    const TomlText ascii = AsciiForToml(text);
+    if (ascii.line) Fail(ascii.line, ascii.refusal);
     toml::table root;
     try {
-      root = toml::parse(std::string_view(text), std::string_view(path_));
+      root = toml::parse(std::string_view(ascii.ascii), std::string_view(path_));
     } catch (const toml::parse_error& e) {
       Fail(static_cast<int>(e.source().begin.line), std::string(e.description()));
     }
