@@ -213,6 +213,7 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"syntax", "[[item]]\nfile = \"a.jpg\"\nsteps = = 3 #!\n", "value"},
       // Headers that name no table are refused before toml++ 3.3 reads them (it aborts).
       {"unnamed array table header", picture + "[[[item]]] #!\n", "names no table"},
+      {"date and a lone digit", picture + "duration = 1979-05-27 7 #!\n", "lone digit"},
       {"brace for an array's value", picture + "steps = [1,\n# x\n } #!\n", "expects a value"},
       {"unnamed table header after a byte-order mark", "\xEF\xBB\xBF" + picture + "\n  [= #!\n",
        "names no table"},

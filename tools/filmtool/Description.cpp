@@ -41,7 +41,8 @@ bool IsCdTrack(const toml::node& music) {
 // toml++ 3.3, the version we build with, has faults that a description can reach, each of them
 // an abort in its debug build and undefined behaviour in its release build:
 //   - it reads a table header's name or an array's next value without looking at the first
-//     character ("[=]", "[[[a]]]", "[1, }");
+//     character ("[=]", "[[[a]]]", "[1, }"), and past the end of a date followed by a lone digit
+//     ("1979-05-27 7,");
 //   - it asks whether a character beyond ASCII is a blank through a table with holes, wherever
 //     it looks for blanks: outside strings, and after a backslash in a multi-line string.
 // So the text goes to toml++ in ASCII: every character beyond ASCII in a string or a comment is
@@ -196,6 +197,24 @@ TomlText AsciiForToml(std::string_view text) {
     }
     if (c == '}' && expectValue) {
       return refuse(line, "'}' stands where the array expects a value or ']'");
+    }
+    if (startsToken && !inKey &&
+        (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-')) {
+      // toml++ reads a date, a space and one digit as the start of a date and time, and then
+      // reads on blindly past the value's end.
+      const auto ends = [](char t) {
+        return std::string_view(" \t\r\n]},#").find(t) != std::string_view::npos;
+      };
+      size_t end = i;
+      std::string value;  // without the underscores toml++ skips
+      for (; end < text.size() && !ends(text[end]); ++end) {
+        if (text[end] != '_') value += text[end];
+      }
+      if (value.size() == 10 && value[4] == '-' && value[7] == '-' && end + 2 < text.size() &&
+          text[end] == ' ' && std::isdigit(static_cast<unsigned char>(text[end + 1])) &&
+          ends(text[end + 2])) {
+        return refuse(line, "a date is followed by a lone digit: write a time as 07:32:00");
+      }
     }
     out += c;
     last = c;
