@@ -85,6 +85,8 @@ rm -rf "$out/seeds"
 # A dictionary of the format's words, where the target has one.
 dict=$root/fuzz/dicts/$target.dict
 [ -f "$dict" ] && set -- -dict="$dict" "$@"
+# Leaks of libgsf's own, which no code of ours can free (see the file).
+export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 # libFuzzer's -jobs runs write their logs into the current folder.
 cd "$out"
 "$out/fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len="$max_len" \
