@@ -180,11 +180,48 @@ class DescriptionFaults : public ::testing::Test {
   test::TempDir dir_;
 };
 
+// The text goes to toml++ in ASCII with the headers it would misread refused: what only looks
+// like such a header, and every character beyond ASCII in any kind of string, read as written.
+TEST(Description, StringsAndCommentsReadAsWritten) {
+  const FilmDescription film = ParseDescription(
+      "\xEF\xBB\xBF# caf\xC3\xA9 [=\n"
+      "[[item]]\n"
+      "file = 'pictures\\\xC3\xA9t\xC3\xA9 \"1\".jpg'\n"
+      "[[item.caption]]\n"
+      "text = \"\"\"\n[=] \\\"\"\" [[[x\n[\"\"\"\n"
+      "[[item.caption]]\n"
+      "text = [\n  \"[=]\", # ] [=\n  '[[['\n]\n"
+      "[[item.caption]]\n"
+      "text = \"\"\"Caf\\  \n\n   \xC3\xA9\"\"\"\n"
+      "[[item.caption]]\n"
+      "text = '''l'\xC3\xA9t\xC3\xA9 \\u00E9 \"\"'''''\n",
+      "f.toml");
+  ASSERT_EQ(film.items.at(0).captions.size(), 4u);
+  EXPECT_EQ(film.items[0].file.written, "pictures\\\xC3\xA9t\xC3\xA9 \"1\".jpg");
+  EXPECT_EQ(film.items[0].file.line, 3);
+  EXPECT_EQ(film.items[0].captions[0].caption.text, "[=] \"\"\" [[[x\r\n[");
+  EXPECT_EQ(film.items[0].captions[1].caption.text, "[=]\r\n[[[");
+  EXPECT_EQ(film.items[0].captions[2].caption.text, "Caf\xE9");
+  EXPECT_EQ(film.items[0].captions[3].caption.text, "l'\xE9t\xE9 \\u00E9 \"\"''");
+  EXPECT_EQ(film.items[0].captions[3].line, 17);
+}
+
 TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
   const std::string picture = "[[item]]\nfile = \"a.jpg\"\n";
   const std::string longText(256, 'x');
   const FaultCase cases[] = {
       {"syntax", "[[item]]\nfile = \"a.jpg\"\nsteps = = 3 #!\n", "value"},
+      // Headers that name no table are refused before toml++ 3.3 reads them (it aborts).
+      {"unnamed array table header", picture + "[[[item]]] #!\n", "names no table"},
+      {"date and a lone digit", picture + "duration = 1979-05-27 7 #!\n", "lone digit"},
+      {"brace for an array's value", picture + "steps = [1,\n# x\n } #!\n", "expects a value"},
+      {"unnamed table header after a byte-order mark", "\xEF\xBB\xBF" + picture + "\n  [= #!\n",
+       "names no table"},
+      // toml++ 3.3 mishandles characters beyond ASCII outside strings and after a line-ending
+      // backslash.
+      {"beyond ASCII outside a string", picture + "duration = 5\xC3\xA9 #!\n", "outside a string"},
+      {"beyond ASCII after a backslash",
+       picture + "[[item.caption]]\ntext = \"\"\"Caf\\\xC3\xA9\"\"\" #!\n", "backslash"},
       {"unknown top key", "colour = 1 #!\n" + picture, "unknown key 'colour'"},
       {"unknown film key", "[film]\nloop = true\nrepeat = 2 #!\n" + picture,
        "unknown key 'repeat'"},

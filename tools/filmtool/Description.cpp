@@ -38,6 +38,203 @@ bool IsCdTrack(const toml::node& music) {
                              ".cda"));
 }
 
+// toml++ 3.3, the version we build with, has faults that a description can reach, each of them
+// an abort in its debug build and undefined behaviour in its release build:
+//   - it reads a table header's name or an array's next value without looking at the first
+//     character ("[=]", "[[[a]]]", "[1, }"), and past the end of a date followed by a lone digit
+//     ("1979-05-27 7,");
+//   - it asks whether a character beyond ASCII is a blank through a table with holes, wherever
+//     it looks for blanks: outside strings, and after a backslash in a multi-line string.
+// So the text goes to toml++ in ASCII: every character beyond ASCII in a string or a comment is
+// written as an escape ("\u00E9" in a basic string is the same text; a literal string becomes
+// a basic string, backslashes and quotes escaped), one outside them is refused, and so are the
+// headers and values toml++ would read blindly. Lines stay where they were, so toml++'s own
+// errors keep their lines.
+struct TomlText {
+  std::string ascii;
+  int line = 0;  // where the text is refused, with why
+  std::string refusal;
+};
+
+// The scalar value of the UTF-8 sequence at `at` and its length, or 0 when it is not UTF-8.
+char32_t DecodeUtf8(std::string_view text, size_t at, size_t& length) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char first = byte(at);
+  length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
+  if (first < 0xC2 || first > 0xF4 || at + length > text.size()) return 0;
+  char32_t c = first & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(at + k) & 0xC0) != 0x80) return 0;
+    c = c << 6 | (byte(at + k) & 0x3F);
+  }
+  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  return c;
+}
+
+TomlText AsciiForToml(std::string_view text) {
+  TomlText result;
+  std::string& out = result.ascii;
+  const auto refuse = [&result](int line, std::string why) {
+    result.line = line;
+    result.refusal = std::move(why);
+    return result;
+  };
+  // Copies the character at `i` (moving `i` to its last byte), escaped when beyond ASCII; bytes
+  // that are not UTF-8 pass as they are, for toml++ to refuse.
+  const auto copy = [&](size_t& i) {
+    size_t length = 0;
+    const char32_t c = static_cast<unsigned char>(text[i]) < 0x80 ? 0 : DecodeUtf8(text, i, length);
+    if (c == 0) {
+      out += text[i];
+      return;
+    }
+    char escape[12];
+    std::snprintf(escape, sizeof escape, c > 0xFFFF ? "\\U%08X" : "\\u%04X",
+                  static_cast<unsigned>(c));
+    out += escape;
+    i += length - 1;
+  };
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  int line = 1;
+  std::string open;          // the '[' and '{' of values still open, innermost last
+  char last = '\n';          // the last character but blanks and comments; '\n' at a statement
+  bool inKey = true;         // reading keys, where '.' joins them, rather than a value
+  bool expectValue = false;  // after an array's '[' or ','
+  // toml++ skips a byte-order mark.
+  for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n') {
+      ++line;
+      out += c;
+      if (open.empty()) {
+        last = '\n';
+        inKey = true;
+      }
+      continue;
+    }
+    if (isBlank(c)) {
+      out += c;
+      continue;
+    }
+    if (c == '#') {
+      for (; i < text.size() && text[i] != '\n'; ++i) copy(i);
+      --i;
+      continue;
+    }
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      size_t end = i + 1;
+      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+      return refuse(line, "\"" + std::string(text.substr(i, end - i)) +
+                              "\" stands outside a string: only strings and comments may hold "
+                              "characters beyond ASCII");
+    }
+    const bool startsToken =
+        std::string_view("\n=[{,").find(last) != std::string_view::npos || (last == '.' && inKey);
+    if (c == '"' || c == '\'') {
+      // Any quote opens a string here: where toml++ reads it as part of a value instead, it
+      // refuses that value before the string's end, whatever the string held.
+      last = c;
+      expectValue = false;
+      const bool literal = c == '\'';
+      const std::string quotes(text.compare(i, 3, std::string(3, c)) == 0 ? 3 : 1, c);
+      out += std::string(quotes.size(), '"');
+      for (i += quotes.size(); i < text.size(); ++i) {
+        if (text.compare(i, quotes.size(), quotes) == 0) {
+          // A multi-line string may end in one or two quotes of its own.
+          size_t run = quotes.size();
+          while (quotes.size() == 3 && run < 5 && i + run < text.size() && text[i + run] == c) {
+            ++run;
+          }
+          out += literal ? std::string(run - quotes.size(), '\'')
+                         : std::string(run - quotes.size(), '"');
+          out += std::string(quotes.size(), '"');
+          i += run - 1;
+          break;
+        }
+        if (text[i] == '\n') {
+          if (quotes.size() == 1) {
+            --i;  // an unclosed string, which toml++ refuses; its line end is copied above
+            break;
+          }
+          ++line;
+          out += '\n';
+        } else if (literal && (text[i] == '\\' || text[i] == '"')) {
+          out += '\\';
+          out += text[i];
+        } else if (!literal && text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+          if (static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+            return refuse(line,
+                          "a backslash in a string stands before a character beyond ASCII, "
+                          "which it cannot escape");
+          }
+          out += text.substr(i, 2);  // an escaped character, a quote included
+          ++i;
+        } else {
+          copy(i);
+        }
+      }
+      continue;
+    }
+    if (last == '\n' && c == '[') {
+      // A table header.
+      size_t at = i + 1;
+      const bool array = at < text.size() && text[at] == '[';
+      if (array) ++at;
+      while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+      const char next = at < text.size() ? text[at] : '\0';
+      const bool named = std::isalnum(static_cast<unsigned char>(next)) || next == '_' ||
+                         next == '-' || next == '"' || next == '\'';
+      // toml++ refuses "[]" and "[ [" with a message of its own.
+      if (!named && next != ']' && (array || next != '[')) {
+        return refuse(line,
+                      "a table header names no table: write [film], [[item]] or [[item.caption]]");
+      }
+      out += text.substr(i, at - i);
+      i = at - 1;
+      last = '[';
+      continue;
+    }
+    if (c == '}' && expectValue) {
+      return refuse(line, "'}' stands where the array expects a value or ']'");
+    }
+    if (startsToken && !inKey &&
+        (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-')) {
+      // toml++ reads a date, a space and one digit as the start of a date and time, and then
+      // reads on blindly past the value's end.
+      const auto ends = [](char t) {
+        return std::string_view(" \t\r\n]},#").find(t) != std::string_view::npos;
+      };
+      size_t end = i;
+      std::string value;  // without the underscores toml++ skips
+      for (; end < text.size() && !ends(text[end]); ++end) {
+        if (text[end] != '_') value += text[end];
+      }
+      if (value.size() == 10 && value[4] == '-' && value[7] == '-' && end + 2 < text.size() &&
+          text[end] == ' ' && std::isdigit(static_cast<unsigned char>(text[end + 1])) &&
+          ends(text[end + 2])) {
+        return refuse(line, "a date is followed by a lone digit: write a time as 07:32:00");
+      }
+    }
+    out += c;
+    last = c;
+    expectValue = false;
+    if (c == '=') {
+      inKey = false;
+    } else if ((c == '[' || c == '{') && startsToken) {
+      open += c;
+      expectValue = c == '[';
+      inKey = c == '{';
+    } else if ((c == ']' || c == '}') && !open.empty() && open.back() == (c == ']' ? '[' : '{')) {
+      open.pop_back();
+    } else if (c == ',' && !open.empty()) {
+      expectValue = open.back() == '[';
+      inKey = open.back() == '{';
+    }
+  }
+  return result;
+}
+
 struct Choice {
   const char* name;
   int32_t value;
@@ -83,9 +280,11 @@ class Reader {
   }
 
   FilmDescription Read(const std::string& text) {
+    const TomlText ascii = AsciiForToml(text);
+    if (ascii.line) Fail(ascii.line, ascii.refusal);
     toml::table root;
     try {
-      root = toml::parse(std::string_view(text), std::string_view(path_));
+      root = toml::parse(std::string_view(ascii.ascii), std::string_view(path_));
     } catch (const toml::parse_error& e) {
       Fail(static_cast<int>(e.source().begin.line), std::string(e.description()));
     }
