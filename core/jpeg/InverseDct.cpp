@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "core/Simd.h"
 
 namespace lumafolio {
 namespace {
@@ -82,7 +80,7 @@ void Transform1d(int16_t* x, int step) {
   x[3 * step] = Sub(t3, t4);
 }
 
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
 
 #if defined(__GNUC__)
 #define LUMAFOLIO_INLINE [[gnu::always_inline]] inline
@@ -333,7 +331,7 @@ void StoreBlockScalar(const int16_t block[64], uint8_t* destination, std::ptrdif
   }
 }
 
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
 
 void InverseDct(int16_t block[64]) {
   __m128i v[8];

@@ -7,9 +7,7 @@
 #include <new>
 #include <optional>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "core/Simd.h"
 
 namespace lumafolio {
 namespace {
@@ -72,7 +70,7 @@ void WriteHeaders(const DibLayout& layout, uint8_t* out) {
   PutLe32(out + 34, layout.totalSize - kDibHeaderSize);
 }
 
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
 inline __m128i Pairs(int first, int second) {
   const auto a = static_cast<int16_t>(first);
   const auto b = static_cast<int16_t>(second);
@@ -226,7 +224,7 @@ class DibRowWriter {
     const uint8_t* y = luma.plane.data() + planeRow * luma.stride;
     uint8_t* out = OutRow(i);
     uint32_t j = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
     for (; j + 16 <= layout_.width; j += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + j));
       StoreBgr16(out + 3 * j, v, v, v);
@@ -242,7 +240,7 @@ class DibRowWriter {
     cr_ = crPlane.plane.data() + chromaRow * crPlane.stride;
     ties_.clear();
     std::size_t c = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
     // The chroma planes' rows are whole MCUs wide, multiples of 8 samples at least
     // chromaCount_ long, so the last step's loads stay inside the row.
     const __m128i zero = _mm_setzero_si128();
@@ -276,7 +274,7 @@ class DibRowWriter {
     uint8_t* out = OutRow(i);
     const int log2Ratio = log2Ratio_;
     uint32_t j = 0;
-#if defined(__SSE2__)
+#if LUMAFOLIO_SSE2
     const __m128i zero = _mm_setzero_si128();
     for (; j + 16 <= layout_.width; j += 16) {
       const __m128i luma16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + j));
