@@ -178,27 +178,26 @@ class JpegWalker {
     CheckSampling();
   }
 
+  // The decoder's rule: factors of 1, 2 or 4; a lone component's scan is one block per MCU
+  // whatever its factors say; Cb and Cr sampled alike and no more finely than luma, so that
+  // each chroma sample serves a block of 1, 2 or 4 pixels across and down.
   void CheckSampling() const {
     auto allowed = [](int f) { return f == 1 || f == 2 || f == 4; };
     const Component& luma = components_[0];
-    if (componentCount_ == 1) {
-      // A scan of one component is not interleaved: its MCU is a single block whatever the
-      // sampling factors say, while the player always lays out H x V blocks per MCU.
-      if (luma.h != 1 || luma.v != 1) {
-        throw Refusal{"is a greyscale picture with sampling factors other than 1x1"};
-      }
-      return;
-    }
-    if (!allowed(luma.h) || !allowed(luma.v) || luma.h * luma.v + 2 > 10) {
+    if (!allowed(luma.h) || !allowed(luma.v)) {
       throw Refusal{"has luma sampling " + std::to_string(luma.h) + "x" + std::to_string(luma.v) +
-                    "; the player decodes 1, 2 or 4 per direction, at most 8 luma blocks"};
+                    "; the player decodes 1, 2 or 4 per direction"};
     }
-    for (size_t i = 1; i < componentCount_; ++i) {
-      if (components_[i].h != 1 || components_[i].v != 1) {
-        throw Refusal{
-            "has chroma sampling factors other than 1x1, which the player cannot "
-            "convert"};
-      }
+    if (componentCount_ == 1) return;
+    const Component& cb = components_[1];
+    const Component& cr = components_[2];
+    if (!allowed(cb.h) || !allowed(cb.v) || cb.h != cr.h || cb.v != cr.v || cb.h > luma.h ||
+        cb.v > luma.v) {
+      throw Refusal{"has chroma sampling " + std::to_string(cb.h) + "x" + std::to_string(cb.v) +
+                    " and " + std::to_string(cr.h) + "x" + std::to_string(cr.v) + " under luma " +
+                    std::to_string(luma.h) + "x" + std::to_string(luma.v) +
+                    "; the player shows Cb and Cr sampled alike, 1, 2 or 4 per direction and "
+                    "no more finely than luma"};
     }
   }
 
