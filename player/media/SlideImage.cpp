@@ -8,12 +8,6 @@
 namespace lumafolio {
 namespace {
 
-std::string ProgramPath() {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return length == 0 || length >= MAX_PATH ? std::string() : std::string(path, length);
-}
-
 // A damaged restart marker is shown to the user, as the decoder has always done: the picture
 // keeps what was decoded before it.
 void ShowRestartFault(const std::string& message) {
@@ -21,8 +15,6 @@ void ShowRestartFault(const std::string& message) {
 }
 
 }  // namespace
-
-SlideImage::SlideImage() : SlideImage(ProgramPath()) {}
 
 SlideImage::SlideImage(const std::string& path)
     : file_(path.empty() ? nullptr : OpenStdioFile(path.c_str(), "rb")) {}

@@ -15,9 +15,8 @@ namespace lumafolio {
 // packed DIB at the display size its owner sets.
 class SlideImage {
  public:
-  // Opens the running program file; when that fails every Decode fails.
-  SlideImage();
-  // For tests and tools: decode from another file.
+  // Opens the program file at `path` (UTF-8; the player passes its own); when that fails every
+  // Decode fails.
   explicit SlideImage(const std::string& path);
   SlideImage(const SlideImage&) = delete;
   SlideImage& operator=(const SlideImage&) = delete;
