@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -420,12 +421,49 @@ TEST_F(HandMadeProgram, ControlCharactersReachNeitherTheTerminalNorFileNames) {
   EXPECT_TRUE(clean(refused.err)) << refused.err;
 }
 
-TEST(FilmtoolCommandLine, HelpAndUsageErrors) {
-  for (const char* command : {"build", "inspect", "extract"}) {
+std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> bytes = test::ReadBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+// Roff writes every hyphen of an option as a minus sign.
+std::string RoffOption(const std::string& option) {
+  std::string roff;
+  for (const char c : option) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+  return roff;
+}
+
+// The manual page and the bash completion are written from the help texts: every command and
+// every option its --help lists is in both, and the completion is a script bash can read.
+TEST(FilmtoolCommandLine, HelpManualAndCompletionAgree) {
+  test::TempDir dir;
+  const std::string man = dir.File("filmtool.1");
+  const std::string completion = dir.File("filmtool.bash");
+  ASSERT_EQ(Filmtool({"help-pages", "--man", man, "--bash-completion", completion}).status, 0);
+  const std::string manText = ReadText(man);
+  const std::string completionText = ReadText(completion);
+  for (const char* command : {"build", "inspect", "extract", "decode", "transition"}) {
     const ToolRun help = Filmtool({command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find("Usage"), std::string::npos) << command;
+    EXPECT_NE(manText.find(std::string(".SS \"filmtool ") + command), std::string::npos);
+    EXPECT_NE(completionText.find(std::string("    ") + command + ")"), std::string::npos);
+    std::istringstream words(help.out);
+    for (std::string word; words >> word;) {
+      if (word.rfind("--", 0) != 0 || word.size() < 3) continue;
+      word = word.substr(0, word.find_first_of(",="));
+      EXPECT_NE(manText.find(RoffOption(word)), std::string::npos) << command << " " << word;
+      EXPECT_NE(completionText.find(word + " "), std::string::npos) << command << " " << word;
+    }
   }
+  EXPECT_EQ(manText.find(".SS \"filmtool help-pages"), std::string::npos);  // not for users
+  EXPECT_EQ(std::system(("bash -n '" + completion + "'").c_str()), 0);
+  const ToolRun version = Filmtool({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("filmtool ", 0), 0u) << version.out;
+}
+
+TEST(FilmtoolCommandLine, HelpAndUsageErrors) {
   EXPECT_NE(Filmtool({}).status, 0);
   EXPECT_NE(Filmtool({"play"}).status, 0);
   EXPECT_NE(Filmtool({"extract", "x.exe"}).status, 0);  // no -d

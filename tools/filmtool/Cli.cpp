@@ -1,14 +1,20 @@
 #include "tools/filmtool/Cli.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
 #include "tools/filmtool/BuildCommand.h"
 #include "tools/filmtool/DecodeCommand.h"
 #include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/ExtractCommand.h"
+#include "tools/filmtool/HelpPages.h"
 #include "tools/filmtool/InspectCommand.h"
 #include "tools/filmtool/Printable.h"
 #include "tools/filmtool/TransitionCommand.h"
@@ -27,12 +33,53 @@ std::string DefaultPlayer() {
 #endif
 }
 
+// What the manual says beyond the commands' own help.
+constexpr const char* kManualEnd = R"(.SH ENVIRONMENT
+.TP
+.B LUMAFOLIO_PLAYER
+The bare player program that
+.B build
+appends films to when
+.B \-\-player
+is not given.
+.SH EXIT STATUS
+0 when the command did its work, 1 when it failed (the reason is printed), 2 when
+.B build
+has no player program; other values when the command line could not be read.
+)";
+
+#ifndef FILMTOOL_VERSION
+#define FILMTOOL_VERSION "unknown"
+#endif
+
+void WriteTextFile(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+  file.close();
+  if (!file) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+}
+
+void WriteHelpPages(const CLI::App& app, const std::string& manPage,
+                    const std::string& bashCompletion) {
+  if (!manPage.empty()) {
+    std::ostringstream text;
+    WriteManPage(app, FILMTOOL_VERSION, kManualEnd, text);
+    WriteTextFile(manPage, text.str());
+  }
+  if (!bashCompletion.empty()) {
+    std::ostringstream text;
+    WriteBashCompletion(app, text);
+    WriteTextFile(bashCompletion, text.str());
+  }
+}
+
 }  // namespace
 
 int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"filmtool: authors and inspects Lumafolio films and player programs"};
   app.name("filmtool");
   app.require_subcommand(1);
+  app.set_version_flag("--version", "filmtool " FILMTOOL_VERSION);
 
   BuildOptions build;
   CLI::App* buildCommand = app.add_subcommand(
@@ -92,6 +139,15 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   buildCommand->footer("Transitions (an item's `transition`):\n" + TransitionListing() +
                        "\nCaption effects (a caption's `effect`):\n" + CaptionEffectListing());
 
+  // Not for users: the build writes the manual page and the bash completion with it.
+  std::string manPage;
+  std::string bashCompletion;
+  CLI::App* helpPagesCommand =
+      app.add_subcommand("help-pages", "Writes the manual page and the bash completion");
+  helpPagesCommand->group("");
+  helpPagesCommand->add_option("--man", manPage, "The man page to write");
+  helpPagesCommand->add_option("--bash-completion", bashCompletion, "The completion to write");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -114,6 +170,8 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
       DecodeToBmp(decodeInput, decodeOffset, decodeOutput, out);
     } else if (*transitionCommand) {
       RenderTransition(transition, out);
+    } else if (*helpPagesCommand) {
+      WriteHelpPages(app, manPage, bashCompletion);
     }
   } catch (const std::exception& e) {
     // Errors quote names and texts from films, and what libgsf said about them.
