@@ -442,14 +442,15 @@ TEST_F(DescriptionFaults, ReportsEveryMistakeAtOnce) {
       "font = { size = 0, face = 3 }\n"  // 9: two mistakes on one line
       "[[item]]\n"
       "type = \"vidoe\"\n"  // 11
-      "file = \"a.jpg\"\n");
+      "file = \"gone.jpg\"\n");
   const std::string lines[] = {"2: unknown key 'duraton' in [film]; did you mean 'duration'?",
                                "5: unknown transition \"sparkle\"; (`filmtool list transitions`",
                                "8: a colour is written",
                                "9: ",
                                "9: ",
                                "11: unknown type \"vidoe\"; it must be one of \"picture\", "
-                               "\"video\", \"powerpoint\""};
+                               "\"video\", \"powerpoint\"",
+                               "12: cannot read gone.jpg: no such file"};
   std::istringstream reported(message);
   std::string line;
   for (const std::string& expected : lines) {

@@ -519,8 +519,12 @@ struct FilmDefaults {
 
 class Reader {
  public:
-  explicit Reader(std::string path)
-      : path_(std::move(path)), folder_(std::filesystem::path(path_).parent_path()) {}
+  // `checkFiles`: whether the files the description names must exist now, which is known only
+  // of a description read from its own folder.
+  Reader(std::string path, bool checkFiles)
+      : path_(std::move(path)),
+        folder_(std::filesystem::path(path_).parent_path()),
+        checkFiles_(checkFiles) {}
 
   // Records a mistake and goes on reading.
   void Note(int line, const std::string& message) const {
@@ -1026,11 +1030,20 @@ class Reader {
     file.line = section.LineOfKey(key);
     if (file.written.empty()) section.Fail(key, "the file name is empty");
     file.path = (folder_ / std::filesystem::path(file.written)).string();
+    // A mistyped name is among the commonest mistakes: it is reported with the others here,
+    // before the build reads the files one by one.
+    std::error_code error;
+    if (checkFiles_ && !std::filesystem::is_regular_file(file.path, error)) {
+      section.Note(key, "cannot read " + file.written + ": " +
+                            (std::filesystem::exists(file.path, error) ? "not a regular file"
+                                                                       : "no such file"));
+    }
     return file;
   }
 
   std::string path_;
   std::filesystem::path folder_;
+  bool checkFiles_;
   mutable std::vector<std::pair<int, std::string>> faults_;  // line and message
 };
 
@@ -1210,7 +1223,7 @@ std::string MediaMarkerMessage(const std::string& what) {
 }
 
 FilmDescription ParseDescription(const std::string& text, const std::string& path) {
-  return Reader(path).Read(text);
+  return Reader(path, false).Read(text);
 }
 
 FilmDescription ReadDescription(const std::string& path) {
@@ -1220,7 +1233,7 @@ FilmDescription ReadDescription(const std::string& path) {
   } catch (const std::runtime_error& e) {
     throw DescriptionError(e.what());
   }
-  return ParseDescription({bytes.begin(), bytes.end()}, path);
+  return Reader(path, true).Read({bytes.begin(), bytes.end()});
 }
 
 }  // namespace lumafolio

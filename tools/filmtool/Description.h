@@ -110,9 +110,11 @@ struct FilmDescription {
   std::vector<DescribedItem> items;
 };
 
-// Reads and checks a description file. Throws DescriptionError.
+// Reads and checks a description file, and that the files it names exist. Throws
+// DescriptionError.
 FilmDescription ReadDescription(const std::string& path);
-// The same from text, for a description at `path` (whose folder anchors relative paths).
+// The same from text, for a description at `path` (whose folder anchors relative paths); the
+// files it names are not looked at.
 FilmDescription ParseDescription(const std::string& text, const std::string& path);
 
 // "DESCRIPTION:LINE: message", the form of every description error.
