@@ -263,6 +263,8 @@ size_t EditDistance(std::string_view a, std::string_view b) {
 std::optional<std::string_view> NearestName(std::string_view given,
                                             const std::vector<std::string_view>& names) {
   const size_t allowed = given.size() <= 3 ? 1 : given.size() <= 7 ? 2 : 3;
+  // No name is this long: nothing is near, and measuring would take long for a long text.
+  if (given.size() > 64) return std::nullopt;
   std::optional<std::string_view> best;
   size_t bestDistance = allowed + 1;
   for (const std::string_view name : names) {
@@ -896,7 +898,7 @@ class Reader {
     }
     const auto nearest = NearestName(*text, names);
     section.Fail(key, "unknown colour \"" + *text + "\"" +
-                          (nearest ? "; did you mean \"" + std::string(*nearest) + "\"?"
+                          (nearest ? "; did you mean '" + std::string(*nearest) + "'?"
                                    : "; write \"#RRGGBB\", \"#RGB\" or a CSS colour name"));
   }
 
@@ -1189,8 +1191,8 @@ std::optional<int32_t> Section::Effect(std::string_view key, int count,
     for (int i = 0; i < count; ++i) names.push_back(nameOf(i));
     const auto nearest = NearestName(given, names);
     Fail(key, "unknown " + std::string(key) + " \"" + given + "\"; " +
-                  (nearest ? "did you mean \"" + std::string(*nearest) + "\"? " : "") + "(" +
-                  every + "; an index 0.." + std::to_string(count - 1) + " is also taken)");
+                  (nearest ? "did you mean '" + std::string(*nearest) + "'? " : "") + "(" + every +
+                  "; an index 0.." + std::to_string(count - 1) + " is also taken)");
   }
   Fail(key, "'" + std::string(key) + "' must be a name or an index 0.." +
                 std::to_string(count - 1) + " (" + every + ")");
