@@ -620,12 +620,14 @@ class Reader {
          "transition", "steps", "transition_seconds", "music", "music_mode", "caption"});
     DescribedItem item;
     item.line = section.Line();
+    bool typeKnown = false;  // a mistyped type says nothing about which keys the item may have
     Check([&] {
       item.type = section
                       .OneOf("type", {{"picture", kItemPicture},
                                       {"video", kItemVideo},
                                       {"powerpoint", kItemPowerPoint}})
                       .value_or(kItemPicture);
+      typeKnown = true;
     });
     const char* typeName = item.type == kItemVideo        ? "video"
                            : item.type == kItemPowerPoint ? "powerpoint"
@@ -647,7 +649,7 @@ class Reader {
         if (section.Find("end_picture")) item.endPicture = File(section, "end_picture");
       });
       Check([&] { ReadVideoSize(section, item); });
-    } else {
+    } else if (typeKnown) {
       for (const char* key : {"poster", "end_picture", "image_width", "image_height"}) {
         if (section.Find(key)) section.Note(key, std::string("'") + key + "' is for video items");
       }
