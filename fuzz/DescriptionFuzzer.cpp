@@ -1,7 +1,8 @@
 // libFuzzer target for the film description reader of `filmtool build`: the input is the text
 // of a description. It must be read or refused without a memory fault, and a refusal is always a
-// DescriptionError that names the description and a line of it ("film.toml:LINE: what"); any
-// other exception is a finding. What is read must fit the film's fixed-width fields.
+// DescriptionError whose every line names the description and a line of it ("film.toml:LINE:
+// what"), in the order of the lines; any other exception is a finding. What is read must fit the
+// film's fixed-width fields.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -19,7 +20,7 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-void CheckMessage(const std::string& message, const std::string& text) {
+long CheckMessage(const std::string& message, const std::string& text) {
   const std::string prefix = std::string(kPath) + ":";
   Check(message.rfind(prefix, 0) == 0);
   const size_t digits = message.find_first_not_of("0123456789", prefix.size());
@@ -29,6 +30,7 @@ void CheckMessage(const std::string& message, const std::string& text) {
   const long lines = 1 + std::count(text.begin(), text.end(), '\n');
   Check(line >= 1 && line <= lines + 1);
   Check(message.compare(digits, 2, ": ") == 0 && message.size() > digits + 2);
+  return line;
 }
 
 void CheckFits(const FilmDescription& film) {
@@ -51,7 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     CheckFits(ParseDescription(text, kPath));
   } catch (const DescriptionError& e) {
-    CheckMessage(e.what(), text);
+    Check(!e.lines().empty());
+    long previous = 0;
+    for (const std::string& line : e.lines()) {
+      const long at = CheckMessage(line, text);
+      Check(at >= previous);
+      previous = at;
+    }
   }
   return 0;
 }

@@ -122,6 +122,120 @@ transition = 7
   EXPECT_EQ(film.items[2].transitionEffect, 7);
 }
 
+// The readable forms of fonts, colours, alignments and transition lengths give the film the same
+// fields as the raw forms they stand for.
+TEST(Description, ReadableFormsGiveTheRawFields) {
+  const struct {
+    const char* readable;
+    const char* raw;
+  } cases[] = {
+      {"font = { face = \"Georgia\", size = 24, bold = true, italic = true, underline = true }",
+       "font = { face = \"Georgia\", height = -32, weight = 700, italic = true, underline = true "
+       "}"},
+      {"font = { size = \"10.5pt\", bold = false }", "font = { height = -14, weight = 400 }"},
+      {"font = { size = \"32px\" }", "font = { height = -32 }"},
+      {"font = { size = 72.0 }", "font = { height = -96 }"},
+      {"colour = \"GoldenRod\"", "colour = \"#DAA520\""},
+      {"color = \"rebeccapurple\"", "colour = \"#663399\""},
+      {"colour = \"#f80\"", "colour = \"#FF8800\""},
+      {"alignment = \"center\"", "alignment = \"centre\""},
+      {"[film]\ntransition_seconds = 1.5", "[film]\nsteps = 90"},
+      {"transition_seconds = 0.4", "steps = 24"},
+      {"[film]\nduration = 4.0", "[film]\nduration = 4"},
+  };
+  // The line goes into [film] when it says so, else into the item or, for caption keys, its
+  // caption.
+  const auto read = [](std::string line) {
+    const bool film = line.rfind("[film]", 0) == 0;
+    const bool itemKey = line.find("transition") == 0 || line.find("steps") == 0;
+    const std::string text = (film ? line + "\n" : "") + "[[item]]\nfile = \"a.jpg\"\n" +
+                             (itemKey ? line + "\n" : "") + "[[item.caption]]\ntext = \"x\"\n" +
+                             (film || itemKey ? "" : line + "\n");
+    return ParseDescription(text, "film.toml").items.at(0);
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.readable);
+    const DescribedItem readable = read(c.readable);
+    const DescribedItem raw = read(c.raw);
+    EXPECT_EQ(readable.captions.at(0).caption, raw.captions.at(0).caption);
+    EXPECT_EQ(readable.transitionSteps, raw.transitionSteps);
+    EXPECT_EQ(readable.durationSeconds, raw.durationSeconds);
+  }
+}
+
+// [film] gives every item and caption what they leave out; the film's music starts with the
+// first item, and a caption's font changes only the fields it names.
+TEST(Description, FilmDefaultsGiveWayToItemsAndCaptions) {
+  const FilmDescription film = ParseDescription(R"(
+[film]
+duration = 6
+transition = "push-left"
+transition_seconds = 1
+music = "theme.mid"
+font = { face = "Georgia", size = 20 }
+colour = "navy"
+shadow = true
+alignment = "right"
+line_spacing = 120
+
+[[item]]
+file = "a.jpg"
+[[item.caption]]
+text = "film's style"
+
+[[item]]
+file = "b.jpg"
+duration = 2
+transition = "cut"
+steps = 10
+[[item.caption]]
+text = "own style"
+colour = "red"
+shadow = false
+alignment = "left"
+line_spacing = 90
+font = { bold = true }
+)",
+                                                "dir/film.toml");
+  ASSERT_EQ(film.items.size(), 2u);
+  const DescribedItem& first = film.items[0];
+  EXPECT_EQ(first.durationSeconds, 6);
+  EXPECT_EQ(first.transitionEffect, *TransitionFromName("push-left"));
+  EXPECT_EQ(first.transitionSteps, 60);
+  EXPECT_EQ(first.musicMode, kMusicFile);
+  ASSERT_TRUE(first.music);
+  EXPECT_EQ(first.music->path, "dir/theme.mid");
+  const Caption& styled = first.captions.at(0).caption;
+  EXPECT_EQ(styled.textColour, 0x00800000u);  // navy, as a COLORREF
+  EXPECT_EQ(styled.shadow, 1);
+  EXPECT_EQ(styled.alignment, 2);
+  EXPECT_EQ(styled.lineSpacing, 120);
+  EXPECT_STREQ(styled.font.faceName.data(), "Georgia");
+  EXPECT_EQ(styled.font.height, -27);
+  EXPECT_EQ(styled.font.weight, 400);
+
+  const DescribedItem& second = film.items[1];
+  EXPECT_EQ(second.durationSeconds, 2);
+  EXPECT_EQ(second.transitionEffect, *TransitionFromName("cut"));
+  EXPECT_EQ(second.transitionSteps, 10);
+  EXPECT_EQ(second.musicMode, kMusicKeep);  // the film's music plays on
+  EXPECT_FALSE(second.music);
+  const Caption& own = second.captions.at(0).caption;
+  EXPECT_EQ(own.textColour, 0x000000FFu);
+  EXPECT_EQ(own.shadow, 0);
+  EXPECT_EQ(own.alignment, 0);
+  EXPECT_EQ(own.lineSpacing, 90);
+  EXPECT_STREQ(own.font.faceName.data(), "Georgia");
+  EXPECT_EQ(own.font.height, -27);
+  EXPECT_EQ(own.font.weight, 700);
+
+  // The first item's own music wins over the film's.
+  const FilmDescription own_music = ParseDescription(
+      "[film]\nmusic = \"theme.mid\"\n[[item]]\nfile = \"a.jpg\"\nmusic_mode = \"stop\"\n",
+      "film.toml");
+  EXPECT_EQ(own_music.items.at(0).musicMode, kMusicStop);
+}
+
 // Each case marks its faulty line with "#!" (or names the line when the fault is a whole table).
 struct FaultCase {
   const char* name;
@@ -227,8 +341,8 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
        "unknown key 'repeat'"},
       {"unknown item key", picture + "color = \"#FFFFFF\" #!\n", "unknown key 'color'"},
       {"unknown font key",
-       picture + "[[item.caption]]\ntext = \"x\"\nfont = { face = \"Arial\", bold = true } #!\n",
-       "unknown key 'bold'"},
+       picture + "[[item.caption]]\ntext = \"x\"\nfont = { face = \"Arial\", heigth = 3 } #!\n",
+       "unknown key 'heigth' in the font; did you mean 'height'?"},
       {"no items", "[film]\nloop = true\n", "no items", 1},
       {"missing file", "[[item]]\nfile = \"missing.jpg\" #!\n", "missing.jpg"},
       {"no file", "[film]\n[[item]] #!\nduration = 3\n", "names no file"},
@@ -245,7 +359,18 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"transition name", picture + "transition = \"dissolve\" #!\n", "unknown transition"},
       {"steps zero", picture + "steps = 0 #!\n", "between 1 and 1000"},
       {"duration zero", picture + "duration = 0 #!\n", "between 1 and 86400"},
-      {"duration type", picture + "duration = 2.5 #!\n", "whole number"},
+      {"duration type", picture + "duration = \"5\" #!\n", "whole number"},
+      {"fractional duration", "[film]\nduration = 2.5 #!\n" + picture, "whole seconds"},
+      {"steps and seconds", picture + "steps = 9\ntransition_seconds = 1 #!\n", "not both"},
+      {"too long in seconds", picture + "transition_seconds = 17 #!\n", "1 to 1000 steps"},
+      {"colour name", picture + "[[item.caption]]\ntext = \"x\"\ncolor = \"goldd\" #!\n",
+       "did you mean 'gold'?"},
+      {"size and height",
+       picture + "[[item.caption]]\ntext = \"x\"\nfont = { size = 20, height = -9 } #!\n",
+       "not both"},
+      {"size unit", "[film]\nfont = { size = \"20em\" } #!\n" + picture, "pixels"},
+      {"transition suggestion", picture + "transition = \"fdae\" #!\n",
+       "did you mean 'fade'? (`filmtool list transitions`"},
       {"music without mode", picture + "music = \"x.mid\" #!\nmusic_mode = \"stop\"\n",
        "plays none"},
       {"music extension", "[[item]]\nfile = \"a.jpg\"\nmusic = \"x.mp3\" #!\n", ".mid"},
@@ -301,6 +426,38 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       EXPECT_EQ(message.find("caption"), std::string::npos) << message;
     }
   }
+}
+
+// Every mistake is reported, in line order, each with its line, and nothing is built.
+TEST_F(DescriptionFaults, ReportsEveryMistakeAtOnce) {
+  const std::string message = BuildFails(
+      "[film]\n"
+      "duraton = 3\n"  // 2: a suggestion
+      "[[item]]\n"
+      "file = \"a.jpg\"\n"
+      "transition = \"sparkle\"\n"  // 5: no name near it
+      "[[item.caption]]\n"
+      "text = \"x\"\n"
+      "colour = \"#12\"\n"               // 8
+      "font = { size = 0, face = 3 }\n"  // 9: two mistakes on one line
+      "[[item]]\n"
+      "type = \"vidoe\"\n"  // 11
+      "file = \"gone.jpg\"\n");
+  const std::string lines[] = {"2: unknown key 'duraton' in [film]; did you mean 'duration'?",
+                               "5: unknown transition \"sparkle\"; (`filmtool list transitions`",
+                               "8: a colour is written",
+                               "9: ",
+                               "9: ",
+                               "11: unknown type \"vidoe\"; it must be one of \"picture\", "
+                               "\"video\", \"powerpoint\"",
+                               "12: cannot read gone.jpg: no such file"};
+  std::istringstream reported(message);
+  std::string line;
+  for (const std::string& expected : lines) {
+    ASSERT_TRUE(std::getline(reported, line)) << message;
+    EXPECT_EQ(line.rfind(dir_.File("film.toml") + ":" + expected, 0), 0u) << line;
+  }
+  EXPECT_FALSE(std::getline(reported, line)) << message;
 }
 
 TEST_F(DescriptionFaults, AMissingDescriptionOrPlayerWritesNothing) {

@@ -23,7 +23,9 @@
 #include "core/payload/SizeCodedName.h"
 #include "tools/filmfile/CompoundDirectory.h"
 #include "tools/filmtool/Cli.h"
+#include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/JpegRewrite.h"
+#include "tools/filmtool/ListCommand.h"
 #include "tools/filmtool/MediaNames.h"
 
 namespace lumafolio {
@@ -442,7 +444,7 @@ TEST(FilmtoolCommandLine, HelpManualAndCompletionAgree) {
   ASSERT_EQ(Filmtool({"help-pages", "--man", man, "--bash-completion", completion}).status, 0);
   const std::string manText = ReadText(man);
   const std::string completionText = ReadText(completion);
-  for (const char* command : {"build", "inspect", "extract", "decode", "transition"}) {
+  for (const char* command : {"build", "inspect", "extract", "decode", "transition", "list"}) {
     const ToolRun help = Filmtool({command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find("Usage"), std::string::npos) << command;
@@ -473,6 +475,39 @@ TEST(FilmtoolCommandLine, HelpAndUsageErrors) {
   const ToolRun notAFilm = Filmtool({"inspect", dir.File("plain.bin")});
   EXPECT_NE(notAFilm.status, 0);
   EXPECT_NE(notAFilm.err.find("neither a film file nor a player program"), std::string::npos);
+}
+
+// `list` prints each table row in order, its name and index first, and nothing else.
+TEST(FilmtoolCommandLine, ListsTheNamesOfItsTables) {
+  const struct {
+    const char* topic;
+    int count;
+    const char* (*nameOf)(int);
+  } tables[] = {{"transitions", kTransitionCount, &TransitionName},
+                {"captions", kCaptionEffectCount, &CaptionEffectName},
+                {"keys", static_cast<int>(PlayerKeys().size()),
+                 [](int i) { return PlayerKeys()[static_cast<size_t>(i)].name; }}};
+  for (const auto& table : tables) {
+    SCOPED_TRACE(table.topic);
+    const ToolRun run = Filmtool({"list", table.topic});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::istringstream lines(run.out);
+    std::string line;
+    int count = 0;
+    for (; std::getline(lines, line); ++count) {
+      std::istringstream words(line);
+      std::string name;
+      std::string index;
+      words >> name >> index;
+      ASSERT_LT(count, table.count) << line;
+      EXPECT_EQ(name, table.nameOf(count));
+      if (std::string(table.topic) != "keys") {
+        EXPECT_EQ(index, std::to_string(count));
+      }
+    }
+    EXPECT_EQ(count, table.count);
+  }
+  EXPECT_NE(Filmtool({"list", "fonts"}).status, 0);
 }
 
 // A film of thousands of items: written with balanced element trees (ole32, and so the player,

@@ -6,16 +6,20 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tools/filmtool/BuildCommand.h"
 #include "tools/filmtool/DecodeCommand.h"
+#include "tools/filmtool/Description.h"
 #include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/ExtractCommand.h"
 #include "tools/filmtool/HelpPages.h"
 #include "tools/filmtool/InspectCommand.h"
+#include "tools/filmtool/ListCommand.h"
 #include "tools/filmtool/Printable.h"
 #include "tools/filmtool/TransitionCommand.h"
 
@@ -73,6 +77,36 @@ void WriteHelpPages(const CLI::App& app, const std::string& manPage,
   }
 }
 
+// What `filmtool build --help` says of the description beyond the option list.
+constexpr const char* kDescriptionHelp = R"(
+The description (TOML) holds [film] and one [[item]] per item, each with its
+[[item.caption]] tables; README "Making films" has an example.
+  [film]    loop, play_mode ("timed" or "manual"), and defaults for every item
+            and caption: duration, transition, steps or transition_seconds,
+            music and music_mode (the music starts with the first item and
+            plays on), font, colour, shadow, alignment, line_spacing
+  [[item]]  type, file, poster, end_picture, image_width, image_height,
+            duration, transition, steps or transition_seconds, music, music_mode
+  [[item.caption]]  text, effect, left, top, font, colour, shadow, alignment,
+            line_spacing
+An item's or a caption's own value wins over the film's.
+  duration            whole seconds on screen in timed mode
+  steps               the transition's length in screen refreshes at 60 Hz
+  transition_seconds  the same in seconds: 1.5 makes 90 steps (not with steps)
+  font      { face = "Arial", size = 24, bold = true, italic = true,
+            underline = true }; size is points (24, "24pt"), which become the
+            character height at 96 DPI, height = -round(pt * 96 / 72), or pixels
+            ("32px", height = -32). The LOGFONT fields height, width,
+            escapement, orientation, weight, italic, underline, strike_out,
+            charset, out_precision, clip_precision, quality and
+            pitch_and_family are taken too (not size with height, nor bold with
+            weight).
+  colour    (or color) "#RRGGBB", "#RGB" or a CSS colour name such as "gold"
+  alignment "left", "centre" (or "center"), "right"
+Every mistake is reported, one line each as DESCRIPTION:LINE: what is wrong.
+`filmtool list transitions|captions|keys` lists the names.
+)";
+
 }  // namespace
 
 int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -119,6 +153,17 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   decodeCommand->add_option("--offset", decodeOffset, "Byte offset of the JPEG in the file");
   decodeCommand->add_option("-o,--output", decodeOutput, "The BMP file to write")->required();
 
+  std::string listTopic;
+  CLI::App* listCommand = app.add_subcommand(
+      "list", "Lists the names a description or the player knows, with indexes and summaries");
+  listCommand
+      ->add_option("topic", listTopic,
+                   "transitions (an item's `transition`), captions (a caption's `effect`) or "
+                   "keys (what the player does with keys and the mouse)")
+      ->required()
+      ->check(
+          CLI::IsMember(std::vector<std::string>(std::begin(kListTopics), std::end(kListTopics))));
+
   TransitionOptions transition;
   CLI::App* transitionCommand = app.add_subcommand(
       "transition",
@@ -136,8 +181,9 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   transitionCommand->add_option("--seed", transition.seed,
                                 "Seed of the random effects (the same seed draws the same frames)");
   transitionCommand->footer("Transitions:\n" + TransitionListing());
-  buildCommand->footer("Transitions (an item's `transition`):\n" + TransitionListing() +
-                       "\nCaption effects (a caption's `effect`):\n" + CaptionEffectListing());
+  buildCommand->footer(std::string(kDescriptionHelp) + "\nTransitions (an item's `transition`):\n" +
+                       TransitionListing() + "\nCaption effects (a caption's `effect`):\n" +
+                       CaptionEffectListing());
 
   // Not for users: the build writes the manual page and the bash completion with it.
   std::string manPage;
@@ -172,7 +218,12 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
       RenderTransition(transition, out);
     } else if (*helpPagesCommand) {
       WriteHelpPages(app, manPage, bashCompletion);
+    } else if (*listCommand) {
+      ListNames(listTopic, out);
     }
+  } catch (const DescriptionError& e) {
+    for (const std::string& line : e.lines()) err << "filmtool: " << Printable(line) << "\n";
+    return 1;
   } catch (const std::exception& e) {
     // Errors quote names and texts from films, and what libgsf said about them.
     err << "filmtool: " << Printable(e.what()) << "\n";

@@ -11,20 +11,28 @@
 
 namespace lumafolio {
 
-// A film as its author describes it in a small TOML file: the play settings, then the items in
-// play order, each naming its files by paths relative to the description. Every value is checked
-// here, so that whatever reaches the film fits its fixed-width fields and the player's ranges.
+// A film as its author describes it in a small TOML file: the play settings and the film's
+// defaults, then the items in play order, each naming its files by paths relative to the
+// description. Every value is checked here, so that whatever reaches the film fits its
+// fixed-width fields and the player's ranges; every mistake is reported, not just the first.
 //
 //   [film]
 //   loop = true                  # default true
 //   play_mode = "timed"          # "timed" (default) or "manual"
+//   # Defaults for every item and caption; an item's or a caption's own value wins.
+//   duration = 5                 # whole seconds on screen in timed mode (default 3)
+//   transition = "fade"          # a name or an index 0..58; "random" (default "fade")
+//   transition_seconds = 1.5     # or steps = 90: screen refreshes at 60 Hz (default 23 steps)
+//   music = "music/theme.mid"    # starts with the first item and plays on (+ music_mode)
+//   font = { face = "Arial", size = 24, bold = true }
+//   colour = "gold"              # also color; and shadow, alignment, line_spacing
 //
 //   [[item]]
 //   type = "picture"             # "picture" (default), "video" or "powerpoint"
 //   file = "pictures/harbour.jpg"
-//   duration = 5                 # seconds on screen in timed mode
-//   transition = "fade"          # a name or an index 0..58; "random"
-//   steps = 23
+//   duration = 5
+//   transition = "push-left"
+//   steps = 23                   # or transition_seconds = 0.4, not both
 //   music = "music/theme.mid"    # a .mid or .wav file; or a CD track: 2 or "Track02.cda"
 //   music_mode = "file"          # "keep" (default without music), "stop", "cd", "file"
 //
@@ -34,20 +42,35 @@ namespace lumafolio {
 //   effect = "appear"            # a name or an index 0..27; "random"
 //   left = 40
 //   top = 480
-//   colour = "#FFD700"
-//   line_spacing = 100
+//   colour = "#FFD700"           # "#RGB", "#RRGGBB" or a CSS colour name ("gold")
+//   line_spacing = 100           # percent of the font's line height
 //   alignment = "centre"         # "left", "centre" ("center"), "right"
 //   shadow = true
-//   font = { face = "Arial", height = -60, weight = 700, italic = false }
+//   font = { face = "Arial", size = "24pt", bold = true, italic = true, underline = true }
+//
+// A font's `size` is in points (24 or "24pt"), which become the LOGFONT's character height at
+// 96 dots per inch: height = -round(points * 96 / 72); or in pixels ("32px"): height = -32.
+// The LOGFONT's own fields stay available under their names for those who want them: height,
+// width, escapement, orientation, weight, italic, underline, strike_out, charset,
+// out_precision, clip_precision, quality, pitch_and_family; `size` and `height`, or `bold` and
+// `weight`, together are a mistake. A caption's font starts from the film's and changes only
+// the fields it gives.
 //
 // A video item names its film in `file`, its still in `poster` and, optionally, the picture that
 // stays once it has played in `end_picture`. It is fitted to the stage as a picture of its
 // frame size (read from an AVI file's headers), or of `image_width` x `image_height` when given.
 
-// Every error is "DESCRIPTION:LINE: what is wrong".
+// Every error is "DESCRIPTION:LINE: what is wrong"; one error holds every mistake found, one
+// line each, in the order of the description's lines.
 class DescriptionError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit DescriptionError(const std::string& line) : std::runtime_error(line), lines_{line} {}
+  explicit DescriptionError(std::vector<std::string> lines);
+
+  const std::vector<std::string>& lines() const { return lines_; }
+
+ private:
+  std::vector<std::string> lines_;
 };
 
 // A file the description names: the path to open and where the description names it.
@@ -87,9 +110,11 @@ struct FilmDescription {
   std::vector<DescribedItem> items;
 };
 
-// Reads and checks a description file. Throws DescriptionError.
+// Reads and checks a description file, and that the files it names exist. Throws
+// DescriptionError.
 FilmDescription ReadDescription(const std::string& path);
-// The same from text, for a description at `path` (whose folder anchors relative paths).
+// The same from text, for a description at `path` (whose folder anchors relative paths); the
+// files it names are not looked at.
 FilmDescription ParseDescription(const std::string& text, const std::string& path);
 
 // "DESCRIPTION:LINE: message", the form of every description error.
