@@ -1,5 +1,6 @@
 #include "tools/filmtool/BuildCommand.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -22,8 +23,8 @@ namespace {
 
 class FilmBuilder {
  public:
-  FilmBuilder(const FilmDescription& description, std::ostream& log)
-      : description_(description), log_(log) {}
+  FilmBuilder(const FilmDescription& description, const PictureOptions& options, std::ostream& log)
+      : description_(description), options_(options), log_(log) {}
 
   // Gathers every payload file in the player's order (poster, media file, end picture, music)
   // and fills the film with the names that carry their sizes.
@@ -67,9 +68,12 @@ class FilmBuilder {
   }
 
   const std::vector<PayloadFile>& media() const { return media_; }
+  const ShrinkTally& shrinkTally() const { return shrinkTally_; }
 
  private:
   [[noreturn]] void Fail(int line, const std::string& message) const {
+    // A folder's film has no lines to point at; its messages name the picture.
+    if (line == 0) throw std::runtime_error(message);
     throw DescriptionError(DescriptionMessage(description_.path, line, message));
   }
 
@@ -82,7 +86,7 @@ class FilmBuilder {
     }
   }
 
-  PlayerPicture Picture(const DescribedFile& file) const {
+  PlayerPicture Picture(const DescribedFile& file) {
     CheckRegularFile(file);
     std::vector<uint8_t> bytes;
     try {
@@ -91,9 +95,7 @@ class FilmBuilder {
       Fail(file.line, e.what());
     }
     try {
-      PlayerPicture picture = PreparePlayerPicture(std::move(bytes), file.written);
-      if (picture.rewritten) log_ << file.written << ": progressive; rewritten as baseline\n";
-      return picture;
+      return PreparePhoto(std::move(bytes), file.written, options_, log_, shrinkTally_);
     } catch (const std::runtime_error& e) {
       Fail(file.line, e.what());
     }
@@ -146,7 +148,9 @@ class FilmBuilder {
   }
 
   const FilmDescription& description_;
+  const PictureOptions& options_;
   std::ostream& log_;
+  ShrinkTally shrinkTally_;
   MediaNamer namer_;
   std::vector<PayloadFile> media_;
 };
@@ -161,17 +165,30 @@ std::vector<uint8_t> FilmFileBytes(const FilmDocument& film) {
   return ReadWholeFile(path);
 }
 
+std::string Megabytes(int64_t bytes) {
+  char text[32];
+  if (bytes < 1000000) {
+    std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1e3);
+  } else {
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  }
+  return text;
+}
+
 }  // namespace
 
 void BuildFilm(const BuildOptions& options, std::ostream& log) {
-  const FilmDescription description = ReadDescription(options.description);
+  std::error_code error;
+  const FilmDescription description = std::filesystem::is_directory(options.description, error)
+                                          ? DescribeFolder(options.description, options.folder)
+                                          : ReadDescription(options.description);
   if (options.player.empty()) {
     throw std::runtime_error("no player program given: pass --player PLAYER.exe");
   }
   const std::vector<uint8_t> player = ReadWholeFile(options.player);
 
   FilmDocument film;
-  FilmBuilder builder(description, log);
+  FilmBuilder builder(description, options.pictures, log);
   builder.Gather(film);
   const std::vector<uint8_t> filmBytes = FilmFileBytes(film);
   WritePlayerProgram(options.output, player, options.player, filmBytes, builder.media());
@@ -182,6 +199,10 @@ void BuildFilm(const BuildOptions& options, std::ostream& log) {
       << (film.ItemCount() == 1 ? "" : "s") << ", film file " << filmBytes.size() << " bytes, "
       << builder.media().size() << " media file" << (builder.media().size() == 1 ? "" : "s")
       << " of " << mediaBytes << " bytes\n";
+  if (const ShrinkTally& tally = builder.shrinkTally(); tally.pictures > 0) {
+    log << "shrank " << tally.pictures << " picture" << (tally.pictures == 1 ? "" : "s") << ": "
+        << Megabytes(tally.bytesBefore) << " -> " << Megabytes(tally.bytesAfter) << "\n";
+  }
 }
 
 }  // namespace lumafolio
