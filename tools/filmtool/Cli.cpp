@@ -90,7 +90,8 @@ void AddFolderOptions(CLI::App* command, FolderOptions& folder, std::string& sor
 }
 
 constexpr const char* kFolderHelp =
-    "\nA folder of photos: its .jpg and .jpeg files (not those in subfolders, nor hidden ones) "
+    "\nA folder of photos: its .jpg and .jpeg files (with --convert also .png; not those in "
+    "subfolders, nor hidden ones) "
     "become a film that plays timed and loops, each picture 5 seconds with a fade over 60 "
     "steps. `filmtool new` writes that film as a description to edit.\n";
 

@@ -176,7 +176,12 @@ void WriteFolderDescription(const std::string& folder, const std::string& output
   const std::vector<fs::path> photos = ListPhotos(folder, options);
   const fs::path base = fs::absolute(fs::path(output), error).parent_path();
   const char* transition = TransitionName(options.transitionEffect);
-  std::string text = "# Made by filmtool new from the pictures in " + folder +
+  // A comment ends at a line break, and the file must be UTF-8.
+  std::string shown = IsUtf8(folder) ? folder : "a folder";
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  std::string text = "# Made by filmtool new from the pictures in " + shown +
                      ", one [[item]] each in play order.\n"
                      "# Edit freely, then: filmtool build THIS_FILE -o Show.exe\n\n"
                      "[film]\nloop = true\nplay_mode = \"timed\"\n";

@@ -376,7 +376,13 @@ PlayerPicture PreparePhoto(std::vector<uint8_t> bytes, const std::string& name,
   }
 
   // Everything else goes through pixels: decoded, turned upright, shrunk, and encoded anew
-  // (which leaves the Exif block, and so its orientation, behind).
+  // (which leaves the Exif block, and so its orientation, behind). A picture too large for the
+  // player is refused before its pixels are decoded: a few bytes can claim a huge size.
+  if (!shrink && (width > kMaxPictureSide || height > kMaxPictureSide)) {
+    throw std::runtime_error(name + " is " + Size(width, height) +
+                             " pixels; pictures may be at most " + std::to_string(kMaxPictureSide) +
+                             " pixels wide and high: use --max-size to shrink it");
+  }
   int fitWidth = width;
   int fitHeight = height;
   if (shrink) FitInside(width, height, options.maxWidth, options.maxHeight, fitWidth, fitHeight);
@@ -410,8 +416,10 @@ PlayerPicture PreparePhoto(std::vector<uint8_t> bytes, const std::string& name,
     throw std::runtime_error(name + " was re-encoded, but the result " + written.problem);
   }
 
+  // The player refuses any picture beyond its size limit; shrinking alone mends that.
+  const bool oversized = width > kMaxPictureSide || height > kMaxPictureSide;
   std::string what;
-  if (refused) what = "converted to a baseline JPEG";
+  if (png || (refused && !oversized)) what = "converted to a baseline JPEG";
   if (orientation != 1) what += std::string(what.empty() ? "" : ", ") + "turned upright";
   if (shrink) {
     what += std::string(what.empty() ? "" : ", ") + "shrunk from " + Size(width, height) + " to " +
