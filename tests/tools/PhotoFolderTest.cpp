@@ -241,6 +241,8 @@ TEST_F(PhotoFolder, ConvertsWhatThePlayerCannotShowOnlyWhenAsked) {
   ASSERT_EQ(converted.status, 0) << converted.err;
   EXPECT_NE(converted.out.find("drawing.png: converted to a baseline JPEG at quality 92"),
             std::string::npos);
+  const std::string name = Inspect("show.exe")["items"][0]["media_file"];
+  EXPECT_EQ(name.substr(name.find('-')), "-drawing.jpg") << "named for what it holds";
   const std::vector<std::vector<uint8_t>> stored = Stored("show.exe");
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_LT(MeanDifference(DecodeJpeg(stored[0], "stored"), scene), 2.0);

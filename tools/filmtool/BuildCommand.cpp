@@ -1,5 +1,6 @@
 #include "tools/filmtool/BuildCommand.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -41,13 +42,13 @@ class FilmBuilder {
       item.musicFile = "0";  // what films hold when an item has no music
       if (described.poster) {
         const PlayerPicture poster = Picture(*described.poster);
-        item.posterImage = Add(*described.poster, poster.bytes, kPathFieldWidth);
+        item.posterImage = Add(Stored(*described.poster, poster), poster.bytes, kPathFieldWidth);
         item.imageWidth = poster.width;
         item.imageHeight = poster.height;
       }
       if (described.type == kItemPicture) {
         const PlayerPicture picture = Picture(described.file);
-        item.mediaFile = Add(described.file, picture.bytes, kMediaFileWidth);
+        item.mediaFile = Add(Stored(described.file, picture), picture.bytes, kMediaFileWidth);
         item.imageWidth = picture.width;
         item.imageHeight = picture.height;
       } else {
@@ -56,7 +57,7 @@ class FilmBuilder {
       if (described.type == kItemVideo) VideoSize(described, item);
       if (described.endPicture) {
         const PlayerPicture end = Picture(*described.endPicture);
-        item.endPicture = Add(*described.endPicture, end.bytes, kPathFieldWidth);
+        item.endPicture = Add(Stored(*described.endPicture, end), end.bytes, kPathFieldWidth);
       }
       if (described.music) item.musicFile = Add(*described.music, {}, kPathFieldWidth);
       if (described.musicMode == kMusicCdTrack) item.musicFile = described.cdTrack;
@@ -99,6 +100,18 @@ class FilmBuilder {
     } catch (const std::runtime_error& e) {
       Fail(file.line, e.what());
     }
+  }
+
+  // A picture converted to JPEG from another format is named as a JPEG in the film, so that
+  // `extract` writes it under a name that says what it holds.
+  static DescribedFile Stored(const DescribedFile& file, const PlayerPicture& picture) {
+    std::filesystem::path written(file.written);
+    std::string extension = written.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!picture.converted || extension == ".jpg" || extension == ".jpeg") return file;
+    DescribedFile stored = file;
+    stored.written = written.replace_extension(".jpg").string();
+    return stored;
   }
 
   // The player fits a video to the stage as a picture of this size: as given, else the frame

@@ -26,6 +26,7 @@ struct PlayerPicture {
   int width = 0;
   int height = 0;
   bool rewritten = false;  // it came progressive and was rewritten as baseline
+  bool converted = false;  // it came in a form the player cannot show and was re-encoded
 };
 
 // Checks a JPEG against what the player decodes and rewrites a progressive one. Throws

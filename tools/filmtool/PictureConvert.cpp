@@ -370,7 +370,7 @@ PlayerPicture PreparePhoto(std::vector<uint8_t> bytes, const std::string& name,
       const JpegCheck turned = CheckPlayerJpeg(*upright);
       if (turned.result == JpegCheck::Result::kPlayable) {
         log << name << ": turned upright losslessly\n";
-        return {std::move(*upright), turned.width, turned.height, false};
+        return {std::move(*upright), turned.width, turned.height, false, false};
       }
     }
   }
@@ -430,7 +430,7 @@ PlayerPicture PreparePhoto(std::vector<uint8_t> bytes, const std::string& name,
   }
   if (!refused && !shrink) what = "turned upright by re-encoding";
   log << name << ": " << what << " at quality " << quality << "\n";
-  return {std::move(jpeg), fitWidth, fitHeight, false};
+  return {std::move(jpeg), fitWidth, fitHeight, false, png || refused};
 }
 
 }  // namespace lumafolio
