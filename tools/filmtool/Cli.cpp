@@ -61,7 +61,8 @@ std::string ParseTransition(const std::string& text, FolderOptions& options) {
     return {};
   }
   return "--transition takes a transition's name or index 0.." +
-         std::to_string(kTransitionCount - 1) + " (see the list below), not \"" + text + "\"";
+         std::to_string(kTransitionCount - 1) + " (`filmtool build --help` lists them), not \"" +
+         text + "\"";
 }
 
 // The options a film from a folder of photos takes, for build and new alike.
