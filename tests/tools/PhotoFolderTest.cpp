@@ -277,7 +277,7 @@ TEST(ExifReading, HostileBlocksAreReadWithoutLeavingThem) {
       Tiff(6, date, false, 0xFFFFFFF0u),          // Exif IFD far outside
       Tiff(6, date, false, 8),                    // Exif IFD is IFD0 again
       Tiff(6, date, false, 38, 0xFFFFFFFFu),      // date outside
-      Tiff(6, date, false, 38, 50),               // date runs past the end
+      Tiff(6, date, false, 38, 60),               // date runs past the end
       Tiff(9, date, false),                       // no such orientation
       {'I', 'I', 42, 0, 0xF0, 0xFF, 0xFF, 0xFF},  // IFD0 outside
       {'M', 'M', 0, 42, 0, 0, 0, 8, 0xFF, 0xFF},  // 65535 entries, none there
@@ -292,7 +292,7 @@ TEST(ExifReading, HostileBlocksAreReadWithoutLeavingThem) {
     ClearExifOrientation(picture);
     EXPECT_EQ(ReadExif(picture).orientation, 1);
   }
-  EXPECT_TRUE(ReadExif(Tiff(6, date, false, 38, 0xFFFFFFFFu)).dateTimeOriginal.empty());
+  EXPECT_TRUE(ReadExif(WithExif(jpeg, Tiff(6, date, false, 38, 60))).dateTimeOriginal.empty());
   // An APP1 segment whose length runs past the file.
   std::vector<uint8_t> cut = WithExif(jpeg, Tiff(6, date, true));
   cut.resize(30);
