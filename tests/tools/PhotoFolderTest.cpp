@@ -93,9 +93,8 @@ std::vector<uint8_t> WithExif(const std::vector<uint8_t>& jpeg, const std::vecto
   app1.insert(app1.end(), tiff.begin(), tiff.end());
   app1[2] = static_cast<uint8_t>((app1.size() - 2) >> 8);
   app1[3] = static_cast<uint8_t>(app1.size() - 2);
-  std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-  out.insert(out.end(), app1.begin(), app1.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  std::vector<uint8_t> out = jpeg;
+  out.insert(out.begin() + 2, app1.begin(), app1.end());
   return out;
 }
 
