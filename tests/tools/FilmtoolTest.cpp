@@ -444,7 +444,8 @@ TEST(FilmtoolCommandLine, HelpManualAndCompletionAgree) {
   ASSERT_EQ(Filmtool({"help-pages", "--man", man, "--bash-completion", completion}).status, 0);
   const std::string manText = ReadText(man);
   const std::string completionText = ReadText(completion);
-  for (const char* command : {"build", "inspect", "extract", "decode", "transition", "list"}) {
+  for (const char* command :
+       {"build", "new", "inspect", "extract", "decode", "transition", "list"}) {
     const ToolRun help = Filmtool({command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find("Usage"), std::string::npos) << command;
@@ -453,7 +454,8 @@ TEST(FilmtoolCommandLine, HelpManualAndCompletionAgree) {
     std::istringstream words(help.out);
     for (std::string word; words >> word;) {
       if (word.rfind("--", 0) != 0 || word.size() < 3) continue;
-      word = word.substr(0, word.find_first_of(",="));
+      // The option's name, without what prose or a list puts after it: "--steps)," or "--x=N".
+      word = word.substr(0, word.find_first_not_of("-abcdefghijklmnopqrstuvwxyz0123456789"));
       EXPECT_NE(manText.find(RoffOption(word)), std::string::npos) << command << " " << word;
       EXPECT_NE(completionText.find(word + " "), std::string::npos) << command << " " << word;
     }

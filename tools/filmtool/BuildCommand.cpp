@@ -1,5 +1,7 @@
 #include "tools/filmtool/BuildCommand.h"
 
+#include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -22,8 +24,8 @@ namespace {
 
 class FilmBuilder {
  public:
-  FilmBuilder(const FilmDescription& description, std::ostream& log)
-      : description_(description), log_(log) {}
+  FilmBuilder(const FilmDescription& description, const PictureOptions& options, std::ostream& log)
+      : description_(description), options_(options), log_(log) {}
 
   // Gathers every payload file in the player's order (poster, media file, end picture, music)
   // and fills the film with the names that carry their sizes.
@@ -40,13 +42,13 @@ class FilmBuilder {
       item.musicFile = "0";  // what films hold when an item has no music
       if (described.poster) {
         const PlayerPicture poster = Picture(*described.poster);
-        item.posterImage = Add(*described.poster, poster.bytes, kPathFieldWidth);
+        item.posterImage = Add(Stored(*described.poster, poster), poster.bytes, kPathFieldWidth);
         item.imageWidth = poster.width;
         item.imageHeight = poster.height;
       }
       if (described.type == kItemPicture) {
         const PlayerPicture picture = Picture(described.file);
-        item.mediaFile = Add(described.file, picture.bytes, kMediaFileWidth);
+        item.mediaFile = Add(Stored(described.file, picture), picture.bytes, kMediaFileWidth);
         item.imageWidth = picture.width;
         item.imageHeight = picture.height;
       } else {
@@ -55,7 +57,7 @@ class FilmBuilder {
       if (described.type == kItemVideo) VideoSize(described, item);
       if (described.endPicture) {
         const PlayerPicture end = Picture(*described.endPicture);
-        item.endPicture = Add(*described.endPicture, end.bytes, kPathFieldWidth);
+        item.endPicture = Add(Stored(*described.endPicture, end), end.bytes, kPathFieldWidth);
       }
       if (described.music) item.musicFile = Add(*described.music, {}, kPathFieldWidth);
       if (described.musicMode == kMusicCdTrack) item.musicFile = described.cdTrack;
@@ -67,9 +69,12 @@ class FilmBuilder {
   }
 
   const std::vector<PayloadFile>& media() const { return media_; }
+  const ShrinkTally& shrinkTally() const { return shrinkTally_; }
 
  private:
   [[noreturn]] void Fail(int line, const std::string& message) const {
+    // A folder's film has no lines to point at; its messages name the picture.
+    if (line == 0) throw std::runtime_error(message);
     throw DescriptionError(DescriptionMessage(description_.path, line, message));
   }
 
@@ -82,7 +87,7 @@ class FilmBuilder {
     }
   }
 
-  PlayerPicture Picture(const DescribedFile& file) const {
+  PlayerPicture Picture(const DescribedFile& file) {
     CheckRegularFile(file);
     std::vector<uint8_t> bytes;
     try {
@@ -91,12 +96,22 @@ class FilmBuilder {
       Fail(file.line, e.what());
     }
     try {
-      PlayerPicture picture = PreparePlayerPicture(std::move(bytes), file.written);
-      if (picture.rewritten) log_ << file.written << ": progressive; rewritten as baseline\n";
-      return picture;
+      return PreparePhoto(std::move(bytes), file.written, options_, log_, shrinkTally_);
     } catch (const std::runtime_error& e) {
       Fail(file.line, e.what());
     }
+  }
+
+  // A picture converted to JPEG from another format is named as a JPEG in the film, so that
+  // `extract` writes it under a name that says what it holds.
+  static DescribedFile Stored(const DescribedFile& file, const PlayerPicture& picture) {
+    std::filesystem::path written(file.written);
+    std::string extension = written.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!picture.converted || extension == ".jpg" || extension == ".jpeg") return file;
+    DescribedFile stored = file;
+    stored.written = written.replace_extension(".jpg").string();
+    return stored;
   }
 
   // The player fits a video to the stage as a picture of this size: as given, else the frame
@@ -146,7 +161,9 @@ class FilmBuilder {
   }
 
   const FilmDescription& description_;
+  const PictureOptions& options_;
   std::ostream& log_;
+  ShrinkTally shrinkTally_;
   MediaNamer namer_;
   std::vector<PayloadFile> media_;
 };
@@ -161,17 +178,30 @@ std::vector<uint8_t> FilmFileBytes(const FilmDocument& film) {
   return ReadWholeFile(path);
 }
 
+std::string Megabytes(int64_t bytes) {
+  char text[32];
+  if (bytes < 1000000) {
+    std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1e3);
+  } else {
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  }
+  return text;
+}
+
 }  // namespace
 
 void BuildFilm(const BuildOptions& options, std::ostream& log) {
-  const FilmDescription description = ReadDescription(options.description);
+  std::error_code error;
+  const FilmDescription description = std::filesystem::is_directory(options.description, error)
+                                          ? DescribeFolder(options.description, options.folder)
+                                          : ReadDescription(options.description);
   if (options.player.empty()) {
     throw std::runtime_error("no player program given: pass --player PLAYER.exe");
   }
   const std::vector<uint8_t> player = ReadWholeFile(options.player);
 
   FilmDocument film;
-  FilmBuilder builder(description, log);
+  FilmBuilder builder(description, options.pictures, log);
   builder.Gather(film);
   const std::vector<uint8_t> filmBytes = FilmFileBytes(film);
   WritePlayerProgram(options.output, player, options.player, filmBytes, builder.media());
@@ -182,6 +212,10 @@ void BuildFilm(const BuildOptions& options, std::ostream& log) {
       << (film.ItemCount() == 1 ? "" : "s") << ", film file " << filmBytes.size() << " bytes, "
       << builder.media().size() << " media file" << (builder.media().size() == 1 ? "" : "s")
       << " of " << mediaBytes << " bytes\n";
+  if (const ShrinkTally& tally = builder.shrinkTally(); tally.pictures > 0) {
+    log << "shrank " << tally.pictures << " picture" << (tally.pictures == 1 ? "" : "s") << ": "
+        << Megabytes(tally.bytesBefore) << " -> " << Megabytes(tally.bytesAfter) << "\n";
+  }
 }
 
 }  // namespace lumafolio

@@ -2,11 +2,14 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -19,7 +22,9 @@
 #include "tools/filmtool/ExtractCommand.h"
 #include "tools/filmtool/HelpPages.h"
 #include "tools/filmtool/InspectCommand.h"
+#include "tools/filmtool/JpegCheck.h"
 #include "tools/filmtool/ListCommand.h"
+#include "tools/filmtool/PhotoFolder.h"
 #include "tools/filmtool/Printable.h"
 #include "tools/filmtool/TransitionCommand.h"
 
@@ -106,6 +111,69 @@ An item's or a caption's own value wins over the film's.
 Every mistake is reported, one line each as DESCRIPTION:LINE: what is wrong.
 `filmtool list transitions|captions|keys` lists the names.
 )";
+// "1920x1080" for --max-size.
+std::string ParseMaxSize(const std::string& text, PictureOptions& options) {
+  int width = 0;
+  int height = 0;
+  char x = 0;
+  char rest = 0;
+  if (std::sscanf(text.c_str(), "%d%c%d%c", &width, &x, &height, &rest) != 3 ||
+      (x != 'x' && x != 'X') || width < 1 || height < 1 || width > kMaxPictureSide ||
+      height > kMaxPictureSide) {
+    return "--max-size takes WIDTHxHEIGHT, each 1 to " + std::to_string(kMaxPictureSide) +
+           " (e.g. 1920x1080), not \"" + text + "\"";
+  }
+  options.maxWidth = width;
+  options.maxHeight = height;
+  return {};
+}
+
+std::string ParseTransition(const std::string& text, FolderOptions& options) {
+  if (const std::optional<int> index = TransitionFromName(text)) {
+    options.transitionEffect = *index;
+    return {};
+  }
+  char* end = nullptr;
+  const long index = std::strtol(text.c_str(), &end, 10);
+  if (!text.empty() && *end == '\0' && index >= 0 && index < kTransitionCount) {
+    options.transitionEffect = static_cast<int32_t>(index);
+    return {};
+  }
+  return "--transition takes a transition's name or index 0.." +
+         std::to_string(kTransitionCount - 1) + " (`filmtool build --help` lists them), not \"" +
+         text + "\"";
+}
+
+// The options a film from a folder of photos takes, for build and new alike.
+void AddFolderOptions(CLI::App* command, FolderOptions& folder, std::string& sort) {
+  command
+      ->add_option("--sort", sort,
+                   "Order of a folder's pictures: \"name\" (default; numbers in names count "
+                   "as numbers, so img2 comes before img10) or \"date\" (the date the camera "
+                   "recorded; pictures without one follow, by file modification time)")
+      ->check(CLI::IsMember({"name", "date"}));
+  command
+      ->add_option("--duration", folder.durationSeconds,
+                   "Seconds each picture of a folder stays on screen (default 5)")
+      ->check(CLI::Range(1, 86400));
+  command->add_option_function<std::string>(
+      "--transition",
+      [&folder](const std::string& text) {
+        const std::string problem = ParseTransition(text, folder);
+        if (!problem.empty()) throw CLI::ValidationError(problem);
+      },
+      "The transition into each picture of a folder (default fade, over 60 steps)");
+  command
+      ->add_option("--steps", folder.transitionSteps,
+                   "Steps of that transition (default 60; more is smoother and slower)")
+      ->check(CLI::Range(1, 1000));
+}
+
+constexpr const char* kFolderHelp =
+    "\nA folder of photos: its .jpg and .jpeg files (with --convert also .png; not those in "
+    "subfolders, nor hidden ones) "
+    "become a film that plays timed and loops, each picture 5 seconds with a fade over 60 "
+    "steps. `filmtool new` writes that film as a description to edit.\n";
 
 }  // namespace
 
@@ -116,16 +184,55 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   app.set_version_flag("--version", "filmtool " FILMTOOL_VERSION);
 
   BuildOptions build;
+  std::string buildSort = "name";
   CLI::App* buildCommand = app.add_subcommand(
       "build",
-      "Builds a player program from a film description (TOML): the player followed by "
-      "the film and its media files");
-  buildCommand->add_option("description", build.description, "The film description (.toml)")
+      "Builds a player program from a film description (TOML) or a folder of photos: the "
+      "player followed by the film and its media files");
+  buildCommand
+      ->add_option("description", build.description,
+                   "The film description (.toml), or a folder of photos")
       ->required();
   buildCommand->add_option("-o,--output", build.output, "The player program to write")->required();
   buildCommand->add_option("--player", build.player,
                            "The bare player program to append the film to (default: "
                            "$LUMAFOLIO_PLAYER, or the one this build was configured with)");
+  buildCommand->add_flag(
+      "--convert", build.pictures.convert,
+      "Store pictures the player cannot show (PNG, CMYK, RGB or arithmetic-coded JPEG, ...) as "
+      "baseline 4:2:0 JPEGs at quality 92, instead of refusing them; a folder's .png files "
+      "count as pictures too");
+  buildCommand
+      ->add_option_function<std::string>(
+          "--max-size",
+          [&build](const std::string& text) {
+            const std::string problem = ParseMaxSize(text, build.pictures);
+            if (!problem.empty()) throw CLI::ValidationError(problem);
+          },
+          "Shrink pictures larger than WIDTHxHEIGHT to fit inside it, keeping their shape "
+          "(area averaging, stored at quality 92); off by default")
+      ->type_name("WxH");
+  AddFolderOptions(buildCommand, build.folder, buildSort);
+
+  FolderOptions newFolder;
+  std::string newSort = "name";
+  std::string newFolderPath;
+  std::string newOutput;
+  bool newForce = false;
+  bool newPng = false;
+  CLI::App* newCommand = app.add_subcommand(
+      "new",
+      "Writes the film description that `filmtool build PHOTOS_DIR` would use, to edit and "
+      "build instead");
+  newCommand->add_option("folder", newFolderPath, "The folder of photos")->required();
+  newCommand->add_option("-o,--output", newOutput, "The description to write (.toml)")->required();
+  newCommand->add_flag("--force", newForce, "Overwrite the description if it exists");
+  newCommand->add_flag("--convert", newPng,
+                       "List the folder's .png files too (build it with --convert)");
+  AddFolderOptions(newCommand, newFolder, newSort);
+  newCommand->footer(std::string(kFolderHelp) +
+                     "Pictures whose Exif orientation says they lie on their side are turned "
+                     "upright when the film is built.\n");
 
   std::string inspectPath;
   bool json = false;
@@ -181,9 +288,14 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   transitionCommand->add_option("--seed", transition.seed,
                                 "Seed of the random effects (the same seed draws the same frames)");
   transitionCommand->footer("Transitions:\n" + TransitionListing());
-  buildCommand->footer(std::string(kDescriptionHelp) + "\nTransitions (an item's `transition`):\n" +
-                       TransitionListing() + "\nCaption effects (a caption's `effect`):\n" +
-                       CaptionEffectListing());
+  buildCommand->footer(
+      std::string(kFolderHelp) +
+      "\nPictures whose Exif orientation says they lie on their side are "
+      "turned upright: losslessly where their size allows (a whole number of "
+      "8x8 or 16x16 blocks in the turned direction), else by re-encoding at "
+      "quality 95. A picture is stored without an orientation tag.\n" +
+      kDescriptionHelp + "\nTransitions (an item's `transition`, or --transition):\n" +
+      TransitionListing() + "\nCaption effects (a caption's `effect`):\n" + CaptionEffectListing());
 
   // Not for users: the build writes the manual page and the bash completion with it.
   std::string manPage;
@@ -207,7 +319,23 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
         err << "filmtool: no player program: pass --player PLAYER.exe (or set LUMAFOLIO_PLAYER)\n";
         return 2;
       }
+      std::error_code error;
+      if (!std::filesystem::is_directory(build.description, error)) {
+        for (const char* option : {"--sort", "--duration", "--transition", "--steps"}) {
+          if (buildCommand->count(option) > 0) {
+            err << "filmtool: " << option
+                << " applies to a folder of photos; a description gives each item its own\n";
+            return 2;
+          }
+        }
+      }
+      build.folder.byDate = buildSort == "date";
+      build.folder.withPng = build.pictures.convert;
       BuildFilm(build, out);
+    } else if (*newCommand) {
+      newFolder.byDate = newSort == "date";
+      newFolder.withPng = newPng;
+      WriteFolderDescription(newFolderPath, newOutput, newFolder, newForce, out);
     } else if (*inspectCommand) {
       InspectFilm(inspectPath, json, out, err);
     } else if (*extractCommand) {

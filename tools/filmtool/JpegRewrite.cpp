@@ -46,6 +46,30 @@ std::vector<uint8_t> RewriteAsBaseline(std::span<const uint8_t> jpeg) {
   return baseline;
 }
 
+std::optional<std::vector<uint8_t>> TurnUprightLosslessly(std::span<const uint8_t> jpeg,
+                                                          int orientation) {
+  // The operation that undoes each orientation; 5 and 7 are mirrored quarter turns.
+  static constexpr int kUndo[9] = {TJXOP_NONE,   TJXOP_NONE,       TJXOP_HFLIP,
+                                   TJXOP_ROT180, TJXOP_VFLIP,      TJXOP_TRANSPOSE,
+                                   TJXOP_ROT90,  TJXOP_TRANSVERSE, TJXOP_ROT270};
+  if (orientation < 2 || orientation > 8) return std::nullopt;
+  TjHandle handle;
+  tjtransform transform{};
+  transform.op = kUndo[orientation];
+  transform.options = TJXOPT_PERFECT;
+  unsigned char* output = nullptr;
+  unsigned long outputSize = 0;
+  const int status = tjTransform(handle.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()),
+                                 1, &output, &outputSize, &transform, 0);
+  if (status != 0 || !output) {
+    tjFree(output);
+    return std::nullopt;
+  }
+  std::vector<uint8_t> upright(output, output + outputSize);
+  tjFree(output);
+  return upright;
+}
+
 PlayerPicture PreparePlayerPicture(std::vector<uint8_t> jpeg, const std::string& name) {
   PlayerPicture picture;
   JpegCheck check = CheckPlayerJpeg(jpeg);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,7 @@ struct RgbImage {
 // converts it to 8-bit RGB (alpha dropped). Both throw std::runtime_error with the file's name.
 void WritePng(const std::string& path, const RgbImage& image);
 RgbImage ReadPng(const std::string& path);
+// The same for a PNG file already read into memory; `name` only goes into messages.
+RgbImage ReadPngBytes(std::span<const std::uint8_t> png, const std::string& name);
 
 }  // namespace lumafolio
