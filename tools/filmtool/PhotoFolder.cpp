@@ -183,8 +183,12 @@ void WriteFolderDescription(const std::string& folder, const std::string& output
   }
   std::string text = "# Made by filmtool new from the pictures in " + shown +
                      ", one [[item]] each in play order.\n"
-                     "# Edit freely, then: filmtool build THIS_FILE -o Show.exe\n\n"
-                     "[film]\nloop = true\nplay_mode = \"timed\"\n";
+                     "# Edit freely, then: filmtool build THIS_FILE -o Show.exe\n"
+                     "# [film] holds what every item has unless it says otherwise.\n\n"
+                     "[film]\nloop = true\nplay_mode = \"timed\"\nduration = " +
+                     std::to_string(options.durationSeconds) + "\ntransition = " +
+                     (transition ? Quoted(transition) : std::to_string(options.transitionEffect)) +
+                     "\nsteps = " + std::to_string(options.transitionSteps) + "\n";
   for (const fs::path& photo : photos) {
     const std::string file =
         fs::proximate(fs::absolute(photo, error), base, error).generic_string();
@@ -192,10 +196,7 @@ void WriteFolderDescription(const std::string& folder, const std::string& output
       throw std::runtime_error("the name of " + photo.string() +
                                " is not UTF-8 text, which a description cannot hold; rename it");
     }
-    text += "\n[[item]]\nfile = " + Quoted(file) +
-            "\nduration = " + std::to_string(options.durationSeconds) + "\ntransition = " +
-            (transition ? Quoted(transition) : std::to_string(options.transitionEffect)) +
-            "\nsteps = " + std::to_string(options.transitionSteps) + "\n";
+    text += "\n[[item]]\nfile = " + Quoted(file) + "\n";
   }
   PendingFile out(output);
   out.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
