@@ -71,7 +71,7 @@ class FilmtoolRoundTrip : public ::testing::Test {
     Source("clip.avi", Noise(3000, 1));
     Source("theme.mid", Noise(777, 2));
     Source("deck.pps", Noise(1234, 3));
-    Source("player.exe", Noise(5000, 4));
+    Source("player.exe", test::WindowsProgram(Noise(5000, 4)));
     const std::string description = R"(
 [film]
 loop = false
@@ -255,10 +255,10 @@ TEST_F(FilmtoolRoundTrip, BuildInspectExtract) {
 
 TEST_F(FilmtoolRoundTrip, PlayersHoldingAMarkerAreRefused) {
   for (const bool film : {true, false}) {
-    std::vector<uint8_t> player = Noise(100, 5);
+    std::vector<uint8_t> player = test::WindowsProgram(Noise(100, 5));
     if (film) {
       const auto marker = FilmMarker();
-      player.insert(player.begin() + 50, marker.begin(), marker.end());
+      player.insert(player.begin() + 80, marker.begin(), marker.end());
     } else {
       const auto marker = MediaMarker();
       player.insert(player.end(), marker.begin(), marker.end());
@@ -280,6 +280,26 @@ TEST_F(FilmtoolRoundTrip, PlayersHoldingAMarkerAreRefused) {
                 .status,
             0);
   EXPECT_FALSE(fs::exists(dir_.File("again.exe")));
+}
+
+TEST_F(FilmtoolRoundTrip, PlayersThatAreNoWindowsProgramAreRefused) {
+  std::vector<uint8_t> noPe = test::WindowsProgram(Noise(300, 6));
+  noPe[0x41] = 'X';
+  std::vector<uint8_t> farPe = noPe;
+  farPe[0x3D] = 0x10;  // the PE header would lie past the end
+  for (const auto& [player, words] :
+       {std::pair{Noise(300, 6), "does not start with \"MZ\""},
+        std::pair{noPe, "leads to no PE header"}, std::pair{farPe, "leads to no PE header"},
+        std::pair{std::vector<uint8_t>{'M', 'Z'}, "does not start with \"MZ\""}}) {
+    SCOPED_TRACE(words);
+    Source("odd.exe", player);
+    const ToolRun build = Filmtool({"build", dir_.File("film.toml"), "-o", dir_.File("show.exe"),
+                                    "--player", dir_.File("odd.exe")});
+    EXPECT_EQ(build.status, 1);
+    EXPECT_NE(build.err.find("odd.exe is not a Windows program"), std::string::npos) << build.err;
+    EXPECT_NE(build.err.find(words), std::string::npos) << build.err;
+    EXPECT_FALSE(fs::exists(dir_.File("show.exe")));
+  }
 }
 
 // A player program assembled by hand around a film that names its media as given.
