@@ -148,28 +148,36 @@ TEST_F(FilmtoolRoundTrip, BuildInspectExtract) {
   const Json json = Json::parse(inspect.out);
 
   // The keys other programs rely on, exactly.
-  EXPECT_EQ(Keys(json),
-            (std::set<std::string>{"read_ok", "loop", "play_mode", "items", "payload"}));
+  EXPECT_EQ(Keys(json), (std::set<std::string>{"read_ok", "loop", "play_mode", "play_mode_name",
+                                               "items", "payload"}));
   EXPECT_EQ(json["read_ok"], true);
   EXPECT_EQ(json["loop"], 0);
   EXPECT_EQ(json["play_mode"], kPlayManual);
   const Json& items = json["items"];
   ASSERT_EQ(items.size(), 6u);
   EXPECT_EQ(Keys(items[0]),
-            (std::set<std::string>{"position", "type", "media_file", "media_folder", "poster_image",
-                                   "end_picture", "music_file", "image_width", "image_height",
-                                   "duration_seconds", "transition_effect", "transition_steps",
-                                   "music_mode", "captions"}));
+            (std::set<std::string>{"position", "type", "type_name", "media_file", "media_folder",
+                                   "poster_image", "end_picture", "music_file", "image_width",
+                                   "image_height", "duration_seconds", "transition_effect",
+                                   "transition_name", "transition_steps", "music_mode",
+                                   "music_mode_name", "captions"}));
   const Json& caption = items[0]["captions"][0];
   EXPECT_EQ(Keys(caption),
-            (std::set<std::string>{"position", "text_effect", "text", "left", "top", "font",
-                                   "text_colour", "line_spacing", "alignment", "shadow"}));
+            (std::set<std::string>{"position", "text_effect", "effect_name", "text", "left", "top",
+                                   "font", "text_colour", "text_colour_hex", "line_spacing",
+                                   "alignment", "shadow"}));
   EXPECT_EQ(Keys(caption["font"]),
             (std::set<std::string>{"height", "width", "escapement", "orientation", "weight",
                                    "italic", "underline", "strike_out", "charset", "out_precision",
                                    "clip_precision", "quality", "pitch_and_family", "face"}));
 
+  EXPECT_EQ(json["play_mode_name"], "manual");
   EXPECT_EQ(items[0]["type"], kItemPicture);
+  EXPECT_EQ(items[0]["type_name"], "picture");
+  EXPECT_EQ(items[0]["transition_name"], "cut");
+  EXPECT_EQ(items[0]["music_mode_name"], "file");
+  EXPECT_EQ(caption["effect_name"], "whirl");
+  EXPECT_EQ(caption["text_colour_hex"], "#102030");
   EXPECT_EQ(items[0]["image_width"], 48);
   EXPECT_EQ(items[0]["image_height"], 32);
   EXPECT_EQ(items[0]["duration_seconds"], 4);
