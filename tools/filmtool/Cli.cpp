@@ -62,6 +62,8 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   extractCommand->add_option("file", extractPath, "A player program or a film file")->required();
   extractCommand->add_option("-d,--directory", extractFolder, "The folder to write into")
       ->required();
+  bool extractForce = false;
+  extractCommand->add_flag("--force", extractForce, "Overwrite files that are there already");
 
   std::string decodeInput;
   int64_t decodeOffset = 0;
@@ -109,7 +111,7 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
     } else if (*inspectCommand) {
       InspectFilm(inspectPath, json, out, err);
     } else if (*extractCommand) {
-      ExtractFilm(extractPath, extractFolder, out, err);
+      ExtractFilm(extractPath, extractFolder, out, err, extractForce);
     } else if (*decodeCommand) {
       DecodeToBmp(decodeInput, decodeOffset, decodeOutput, out);
     } else if (*transitionCommand) {
