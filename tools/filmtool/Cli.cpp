@@ -65,14 +65,24 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   bool extractForce = false;
   extractCommand->add_flag("--force", extractForce, "Overwrite files that are there already");
 
-  std::string decodeInput;
-  int64_t decodeOffset = 0;
-  std::string decodeOutput;
+  DecodeOptions decode;
   CLI::App* decodeCommand = app.add_subcommand(
-      "decode", "Decodes a JPEG with the player's own decoder into the BMP the player would show");
-  decodeCommand->add_option("file", decodeInput, "A JPEG, or any file holding one")->required();
-  decodeCommand->add_option("--offset", decodeOffset, "Byte offset of the JPEG in the file");
-  decodeCommand->add_option("-o,--output", decodeOutput, "The BMP file to write")->required();
+      "decode",
+      "Decodes a picture with the player's own decoder into the bitmap the player would show");
+  decodeCommand->add_option("file", decode.input, "A JPEG or PNG, a player program, any file")
+      ->required();
+  CLI::Option* offsetOption =
+      decodeCommand->add_option("--offset", decode.offset, "Byte offset of the JPEG in the file");
+  decodeCommand
+      ->add_option("--item", decode.item,
+                   "The picture of this item of a player program (1-based, as inspect numbers "
+                   "them; a video's poster)")
+      ->excludes(offsetOption);
+  decodeCommand->add_flag("--fitted", decode.fitted,
+                          "Write the 800x600 stage with the picture fitted on it");
+  decodeCommand
+      ->add_option("-o,--output", decode.output, "The file to write: PNG if .png, else BMP")
+      ->required();
 
   TransitionOptions transition;
   CLI::App* transitionCommand = app.add_subcommand(
@@ -113,7 +123,7 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
     } else if (*extractCommand) {
       ExtractFilm(extractPath, extractFolder, out, err, extractForce);
     } else if (*decodeCommand) {
-      DecodeToBmp(decodeInput, decodeOffset, decodeOutput, out);
+      DecodePicture(decode, out);
     } else if (*transitionCommand) {
       RenderTransition(transition, out);
     }
