@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -575,6 +576,9 @@ TEST(FilmtoolCommandLine, HelpAndUsageErrors) {
   EXPECT_NE(Filmtool({}).status, 0);
   EXPECT_NE(Filmtool({"play"}).status, 0);
   EXPECT_NE(Filmtool({"extract", "x.exe"}).status, 0);  // no -d
+  const ToolRun version = Filmtool({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.starts_with("filmtool ") && std::isdigit(version.out[9])) << version.out;
 
   test::TempDir dir;
   test::WriteBytes(dir.File("plain.bin"), Noise(200, 7));

@@ -32,6 +32,8 @@ std::string DefaultPlayer() {
 int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"filmtool: authors and inspects Lumafolio films and player programs"};
   app.name("filmtool");
+  app.set_version_flag("--version", std::string("filmtool ") + FILMTOOL_VERSION,
+                       "Print the version and exit");
   app.require_subcommand(1);
 
   BuildOptions build;
