@@ -45,7 +45,7 @@ std::string Flag(int value) { return value ? "true" : "false"; }
 
 class Writer {
  public:
-  explicit Writer(const MediaPaths& paths) : paths_(paths) {}
+  explicit Writer(const MediaPaths* paths) : paths_(paths) {}
 
   WrittenDescription Write(const FilmDocument& film) {
     out_ << "# Written by filmtool extract: `filmtool build film.toml -o FILM.exe` makes the film\n"
@@ -72,10 +72,12 @@ class Writer {
   // gives it, for `build` to report as missing.
   void WriteFile(const FilmItem& item, const char* key, MediaField field,
                  const std::string& filmName) {
-    const auto path = paths_.find({item.position, field});
-    if (path == paths_.end()) {
-      Lose(Where(item), std::string(key) + " \"" + Cp1252ToUtf8(filmName) +
-                            "\", which is not among the film's media files");
+    const auto path = paths_ ? paths_->find({item.position, field}) : MediaPaths::const_iterator();
+    if (!paths_ || path == paths_->end()) {
+      if (paths_) {
+        Lose(Where(item), std::string(key) + " \"" + Cp1252ToUtf8(filmName) +
+                              "\", which is not among the film's media files");
+      }
       out_ << key << " = " << FilmQuoted(filmName) << "\n";
       return;
     }
@@ -198,14 +200,14 @@ class Writer {
          << ", pitch_and_family = " << int{font.pitchAndFamily} << " }\n";
   }
 
-  const MediaPaths& paths_;
+  const MediaPaths* paths_;
   std::ostringstream out_;
   std::vector<std::string> losses_;
 };
 
 }  // namespace
 
-WrittenDescription DescribeFilm(const FilmDocument& film, const MediaPaths& paths) {
+WrittenDescription DescribeFilm(const FilmDocument& film, const MediaPaths* paths) {
   return Writer(paths).Write(film);
 }
 

@@ -23,7 +23,8 @@ struct WrittenDescription {
 };
 
 // Describes a film with every value written out, defaults included, so that building the
-// description makes the same film again.
-WrittenDescription DescribeFilm(const FilmDocument& film, const MediaPaths& paths);
+// description makes the same film again. Without `paths` (a bare film file, whose media are
+// elsewhere) files are named as the film names them.
+WrittenDescription DescribeFilm(const FilmDocument& film, const MediaPaths* paths);
 
 }  // namespace lumafolio

@@ -201,7 +201,7 @@ void CheckExisting(const fs::path& root, const fs::path& relative, bool force) {
 
 // The description names each file where it was written; it is read back as `build` would read
 // it, so that whatever a build would refuse or change is said now.
-void WriteDescriptionFile(const FilmDocument& film, const std::vector<Target>& targets,
+void WriteDescriptionFile(const FilmDocument& film, bool bare, const std::vector<Target>& targets,
                           const fs::path& file, std::ostream& err) {
   MediaPaths paths;
   for (const Target& target : targets) {
@@ -211,7 +211,7 @@ void WriteDescriptionFile(const FilmDocument& film, const std::vector<Target>& t
                       : target;
     paths[{target.entry->item, target.entry->field}] = written.relative.generic_string();
   }
-  WrittenDescription description = DescribeFilm(film, paths);
+  WrittenDescription description = DescribeFilm(film, bare ? nullptr : &paths);
   // A picture's size is not described: a build reads it from the picture, as it checks and
   // perhaps rewrites the picture. Say where that gives another film.
   for (const Target& target : targets) {
@@ -304,7 +304,8 @@ void ExtractFilm(const std::string& path, const std::string& folder, std::ostrea
     CopyRange(path, target.entry->offset, target.entry->size, file);
     log << Printable(file.string()) << "\n";
   }
-  WriteDescriptionFile(*opened.film, targets, root / kDescriptionName, err);
+  // A bare film file holds no media: its description names them as the film does.
+  WriteDescriptionFile(*opened.film, !opened.payload, targets, root / kDescriptionName, err);
   log << Printable((root / kDescriptionName).string()) << "\n";
 }
 

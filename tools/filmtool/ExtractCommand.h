@@ -16,7 +16,8 @@ namespace lumafolio {
 // give one file. Every file written is listed on `log`; what the compound-file reader said about
 // a film that read completely goes to `err`. Existing files are overwritten only with `force`.
 // Beside them goes "film.toml", a description that `filmtool build` turns into the same film;
-// what it cannot say as the film holds it is reported on `err`. Throws std::runtime_error.
+// what it cannot say as the film holds it is reported on `err` (a bare film file's description
+// names the media as the film does, for files put beside it). Throws std::runtime_error.
 void ExtractFilm(const std::string& path, const std::string& folder, std::ostream& log,
                  std::ostream& err, bool force = false);
 
