@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "FilmtoolRun.h"
 #include "ReferenceCodec.h"
 #include "TempDir.h"
 #include "tools/filmtool/BuildCommand.h"
@@ -262,7 +263,7 @@ class DescriptionFaults : public ::testing::Test {
     cmyk.lumaH = cmyk.lumaV = 1;
     test::WriteBytes(dir_.File("cmyk.jpg"), test::CompressPicture(cmyk));
     test::WriteBytes(dir_.File("clip.avi"), {1, 2, 3});
-    test::WriteBytes(dir_.File("player.exe"), {'M', 'Z', 0, 0});
+    test::WriteBytes(dir_.File("player.exe"), test::WindowsProgram({}));
     test::WriteBytes(dir_.File("LumafolioMediaDescription.jpg"), test::CompressPicture({}));
   }
 

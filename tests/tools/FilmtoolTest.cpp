@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -74,7 +75,7 @@ class FilmtoolRoundTrip : public ::testing::Test {
     Source("clip.avi", Noise(3000, 1));
     Source("theme.mid", Noise(777, 2));
     Source("deck.pps", Noise(1234, 3));
-    Source("player.exe", Noise(5000, 4));
+    Source("player.exe", test::WindowsProgram(Noise(5000, 4)));
     const std::string description = R"(
 [film]
 loop = false
@@ -151,28 +152,36 @@ TEST_F(FilmtoolRoundTrip, BuildInspectExtract) {
   const Json json = Json::parse(inspect.out);
 
   // The keys other programs rely on, exactly.
-  EXPECT_EQ(Keys(json),
-            (std::set<std::string>{"read_ok", "loop", "play_mode", "items", "payload"}));
+  EXPECT_EQ(Keys(json), (std::set<std::string>{"read_ok", "loop", "play_mode", "play_mode_name",
+                                               "items", "payload"}));
   EXPECT_EQ(json["read_ok"], true);
   EXPECT_EQ(json["loop"], 0);
   EXPECT_EQ(json["play_mode"], kPlayManual);
   const Json& items = json["items"];
   ASSERT_EQ(items.size(), 6u);
   EXPECT_EQ(Keys(items[0]),
-            (std::set<std::string>{"position", "type", "media_file", "media_folder", "poster_image",
-                                   "end_picture", "music_file", "image_width", "image_height",
-                                   "duration_seconds", "transition_effect", "transition_steps",
-                                   "music_mode", "captions"}));
+            (std::set<std::string>{"position", "type", "type_name", "media_file", "media_folder",
+                                   "poster_image", "end_picture", "music_file", "image_width",
+                                   "image_height", "duration_seconds", "transition_effect",
+                                   "transition_name", "transition_steps", "music_mode",
+                                   "music_mode_name", "captions"}));
   const Json& caption = items[0]["captions"][0];
   EXPECT_EQ(Keys(caption),
-            (std::set<std::string>{"position", "text_effect", "text", "left", "top", "font",
-                                   "text_colour", "line_spacing", "alignment", "shadow"}));
+            (std::set<std::string>{"position", "text_effect", "effect_name", "text", "left", "top",
+                                   "font", "text_colour", "text_colour_hex", "line_spacing",
+                                   "alignment", "shadow"}));
   EXPECT_EQ(Keys(caption["font"]),
             (std::set<std::string>{"height", "width", "escapement", "orientation", "weight",
                                    "italic", "underline", "strike_out", "charset", "out_precision",
                                    "clip_precision", "quality", "pitch_and_family", "face"}));
 
+  EXPECT_EQ(json["play_mode_name"], "manual");
   EXPECT_EQ(items[0]["type"], kItemPicture);
+  EXPECT_EQ(items[0]["type_name"], "picture");
+  EXPECT_EQ(items[0]["transition_name"], "cut");
+  EXPECT_EQ(items[0]["music_mode_name"], "file");
+  EXPECT_EQ(caption["effect_name"], "whirl");
+  EXPECT_EQ(caption["text_colour_hex"], "#102030");
   EXPECT_EQ(items[0]["image_width"], 48);
   EXPECT_EQ(items[0]["image_height"], 32);
   EXPECT_EQ(items[0]["duration_seconds"], 4);
@@ -254,14 +263,32 @@ TEST_F(FilmtoolRoundTrip, BuildInspectExtract) {
   const ToolRun listing = Filmtool({"inspect", show});
   ASSERT_EQ(listing.status, 0) << listing.err;
   EXPECT_NE(listing.out.find("Hello / Caf\u00E9 \u20AC"), std::string::npos) << listing.out;
+
+  // The description extraction wrote builds the same film again.
+  EXPECT_EQ(extract.err, "");
+  const std::string again = dir_.File("again.exe");
+  const ToolRun rebuild = Filmtool(
+      {"build", (out / "film.toml").string(), "-o", again, "--player", dir_.File("player.exe")});
+  ASSERT_EQ(rebuild.status, 0) << rebuild.err;
+  EXPECT_EQ(Json::parse(Filmtool({"inspect", again, "--json"}).out), json);
+
+  // Nothing is overwritten unless asked; the refusal comes before anything is written.
+  fs::remove(out / "Film.flm");
+  const ToolRun refused = Filmtool({"extract", show, "-d", out.string()});
+  EXPECT_NE(refused.status, 0);
+  EXPECT_NE(refused.err.find("exists; pass --force to overwrite it"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(out / "Film.flm"));
+  EXPECT_EQ(Filmtool({"extract", show, "-d", out.string(), "--force"}).status, 0);
+  EXPECT_TRUE(fs::exists(out / "Film.flm"));
 }
 
 TEST_F(FilmtoolRoundTrip, PlayersHoldingAMarkerAreRefused) {
   for (const bool film : {true, false}) {
-    std::vector<uint8_t> player = Noise(100, 5);
+    std::vector<uint8_t> player = test::WindowsProgram(Noise(100, 5));
     if (film) {
       const auto marker = FilmMarker();
-      player.insert(player.begin() + 50, marker.begin(), marker.end());
+      player.insert(player.begin() + 80, marker.begin(), marker.end());
     } else {
       const auto marker = MediaMarker();
       player.insert(player.end(), marker.begin(), marker.end());
@@ -285,6 +312,26 @@ TEST_F(FilmtoolRoundTrip, PlayersHoldingAMarkerAreRefused) {
   EXPECT_FALSE(fs::exists(dir_.File("again.exe")));
 }
 
+TEST_F(FilmtoolRoundTrip, PlayersThatAreNoWindowsProgramAreRefused) {
+  std::vector<uint8_t> noPe = test::WindowsProgram(Noise(300, 6));
+  noPe[0x41] = 'X';
+  std::vector<uint8_t> farPe = noPe;
+  farPe[0x3D] = 0x10;  // the PE header would lie past the end
+  for (const auto& [player, words] :
+       {std::pair{Noise(300, 6), "does not start with \"MZ\""},
+        std::pair{noPe, "leads to no PE header"}, std::pair{farPe, "leads to no PE header"},
+        std::pair{std::vector<uint8_t>{'M', 'Z'}, "does not start with \"MZ\""}}) {
+    SCOPED_TRACE(words);
+    Source("odd.exe", player);
+    const ToolRun build = Filmtool({"build", dir_.File("film.toml"), "-o", dir_.File("show.exe"),
+                                    "--player", dir_.File("odd.exe")});
+    EXPECT_EQ(build.status, 1);
+    EXPECT_NE(build.err.find("odd.exe is not a Windows program"), std::string::npos) << build.err;
+    EXPECT_NE(build.err.find(words), std::string::npos) << build.err;
+    EXPECT_FALSE(fs::exists(dir_.File("show.exe")));
+  }
+}
+
 // A player program assembled by hand around a film that names its media as given.
 class HandMadeProgram : public ::testing::Test {
  protected:
@@ -299,10 +346,15 @@ class HandMadeProgram : public ::testing::Test {
       item.mediaFile = name;
       film.AddItem(item);
     }
+    return Make(film, media);
+  }
+  // The film behind a bare player that `build` takes too (player.exe).
+  std::string Make(const FilmDocument& film, const std::vector<uint8_t>& media) {
     const std::string filmPath = dir_.File("made.flm");
     std::string error;
     EXPECT_TRUE(WriteCompoundFile(MakeFilmTree(film), filmPath, error)) << error;
-    std::vector<uint8_t> program = {'M', 'Z'};
+    std::vector<uint8_t> program = test::WindowsProgram({});
+    test::WriteBytes(dir_.File("player.exe"), program);
     const auto filmMarker = FilmMarker();
     const auto mediaMarker = MediaMarker();
     program.insert(program.end(), filmMarker.begin(), filmMarker.end());
@@ -388,13 +440,107 @@ TEST_F(HandMadeProgram, ExtractChecksEveryNameBeforeWriting) {
   EXPECT_EQ(test::ReadBytes((out / "5-a.avi").string()), Slice(twice, 0, 5));
   EXPECT_NE(same.out.find("the same file as item 1"), std::string::npos) << same.out;
 
-  // A link in the folder would lead the write elsewhere.
+  // A link in the folder would lead the write elsewhere, even where overwriting is asked for.
   fs::remove(out / "5-a.avi");
   test::WriteBytes(dir_.File("elsewhere"), {9});
   fs::create_symlink(dir_.File("elsewhere"), out / "5-a.avi");
-  const ToolRun linked = Filmtool({"extract", Make({"5-a.avi"}, 5), "-d", out.string()});
+  const ToolRun linked = Filmtool({"extract", Make({"5-a.avi"}, 5), "-d", out.string(), "--force"});
   EXPECT_NE(linked.err.find("symbolic link"), std::string::npos) << linked.err;
   EXPECT_EQ(test::ReadBytes(dir_.File("elsewhere")), std::vector<uint8_t>{9});
+}
+
+// A film written field by field, as no description made it (names that are sizes alone, texts
+// in Windows-1252 with quotes, backslashes and an undefined byte, unusual fonts, the random
+// effects, a CD track, a video fitted as given): its description builds the same film again;
+// what a description cannot say is named.
+TEST_F(HandMadeProgram, ItsDescriptionBuildsTheSameFilmAgain) {
+  const std::vector<uint8_t> picture = test::CompressPicture({});
+  const std::vector<uint8_t> poster = test::CompressPicture({.width = 16, .height = 16});
+  const std::string pictureName = std::to_string(picture.size());
+  FilmDocument film;
+  film.SetLoopFlag(0);
+  film.SetPlayMode(kPlayManual);
+  FilmItem still;
+  still.mediaFile = pictureName;
+  still.musicFile = "Track11.cda";
+  still.musicMode = kMusicCdTrack;
+  still.imageWidth = 48;
+  still.imageHeight = 32;
+  still.durationSeconds = 86400;
+  still.transitionEffect = kRandomTransition;
+  still.transitionSteps = 1;
+  film.AddItem(still);
+  Caption caption;
+  caption.text = "Caf\xE9 \x80 \x81 \"q\" \\\r\n\r\n# not a comment";
+  caption.textEffect = kRandomCaptionEffect;
+  caption.left = -20;
+  caption.top = 700;
+  caption.textColour = 0x00ABCDEF;
+  caption.lineSpacing = 250;
+  caption.alignment = 2;
+  caption.shadow = 1;
+  caption.font.height = 30;
+  caption.font.width = 12;
+  caption.font.escapement = -900;
+  caption.font.weight = 900;
+  caption.font.italic = 1;
+  caption.font.strikeOut = 1;
+  caption.font.charSet = 2;
+  const std::string face = "Times \xC9";
+  std::copy(face.begin(), face.end(), caption.font.faceName.begin());
+  film.AddCaption(1, caption);
+  film.AddCaption(1, Caption{.text = "", .font = caption.font});
+  FilmItem video;
+  video.itemType = kItemVideo;
+  video.posterImage = std::to_string(poster.size()) + "-p.jpg";
+  video.mediaFile = "3-v.avi";
+  video.musicFile = "0";
+  video.imageWidth = 320;
+  video.imageHeight = 240;
+  video.musicMode = kMusicStop;
+  video.durationSeconds = 1;
+  video.transitionSteps = 1000;
+  film.AddItem(video);
+  FilmItem show;
+  show.itemType = kItemPowerPoint;
+  show.mediaFile = "4";
+  show.musicFile = "0";
+  show.durationSeconds = 2;
+  show.transitionEffect = 57;
+  show.transitionSteps = 7;
+  film.AddItem(show);
+
+  std::vector<uint8_t> media = picture;
+  media.insert(media.end(), poster.begin(), poster.end());
+  for (const char* bytes : {"avi", "deck"}) media.insert(media.end(), bytes, bytes + strlen(bytes));
+  const std::string program = Make(film, media);
+  const fs::path out = dir_.path() / "out";
+  const ToolRun extract = Filmtool({"extract", program, "-d", out.string()});
+  ASSERT_EQ(extract.status, 0) << extract.err;
+  EXPECT_EQ(extract.err, "");
+  const ToolRun build = Filmtool({"build", (out / "film.toml").string(), "-o",
+                                  dir_.File("again.exe"), "--player", dir_.File("player.exe")});
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_EQ(Filmtool({"inspect", dir_.File("again.exe"), "--json"}).out,
+            Filmtool({"inspect", program, "--json"}).out);
+
+  // A media folder, a music name of an item that plays none, a bare line feed: each is named.
+  film.RemoveItem(3);
+  FilmItem odd = film.GetItem(1);
+  odd.mediaFolder = "C:\\pics";
+  odd.musicMode = kMusicKeep;
+  odd.musicFile = "";
+  odd.captions.front().text = "a\nb";
+  film.UpdateItem(1, odd);
+  const ToolRun lossy =
+      Filmtool({"extract", Make(film, media), "-d", (dir_.path() / "lossy").string()});
+  ASSERT_EQ(lossy.status, 0) << lossy.err;
+  for (const char* words :
+       {"cannot say item 1: the media folder \"C:\\pics\"; a film built from it differs there",
+        "item 1: the music file \"\" of music mode \"keep\"",
+        "item 1, caption 1: a line break other than CR LF"}) {
+    EXPECT_NE(lossy.err.find(words), std::string::npos) << words << "\n" << lossy.err;
+  }
 }
 
 // Escape sequences, bells and line breaks in a film's names reach neither the terminal (listing,
@@ -462,15 +608,15 @@ TEST(FilmtoolCommandLine, HelpManualAndCompletionAgree) {
   }
   EXPECT_EQ(manText.find(".SS \"filmtool help-pages"), std::string::npos);  // not for users
   EXPECT_EQ(std::system(("bash -n '" + completion + "'").c_str()), 0);
-  const ToolRun version = Filmtool({"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out.rfind("filmtool ", 0), 0u) << version.out;
 }
 
 TEST(FilmtoolCommandLine, HelpAndUsageErrors) {
   EXPECT_NE(Filmtool({}).status, 0);
   EXPECT_NE(Filmtool({"play"}).status, 0);
   EXPECT_NE(Filmtool({"extract", "x.exe"}).status, 0);  // no -d
+  const ToolRun version = Filmtool({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.starts_with("filmtool ") && std::isdigit(version.out[9])) << version.out;
 
   test::TempDir dir;
   test::WriteBytes(dir.File("plain.bin"), Noise(200, 7));
@@ -593,6 +739,10 @@ TEST(MediaNames, CarryTheSizeAndStayUniqueAndSafe) {
   EXPECT_EQ(namer.Name(10, "\xC3\xA9t\xC3\xA9.wav"), "10-t.wav");  // non-ASCII dropped
   EXPECT_EQ(namer.Name(7, "..."), "7");
   EXPECT_EQ(namer.Name(7, "odd.ext-ension"), "7-odd");
+  // A file extracted from a film keeps its film name when its size still matches.
+  EXPECT_EQ(namer.Name(42, "out/42-sea_2.JPG"), "42-sea_2.JPG");
+  EXPECT_EQ(namer.Name(43, "out/42-sea_2.JPG"), "43-42-sea_2.JPG");
+  EXPECT_EQ(namer.Name(4, "out/42.jpg"), "4-42.jpg");
   const std::string longName = namer.Name(5, std::string(300, 'n') + ".avi");
   EXPECT_LT(longName.size(), 50u);
   for (const std::string& name : {longName, namer.Name(123, "a b/c d.pps")}) {

@@ -110,7 +110,8 @@ class PhotoFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(photos_);
-    test::WriteBytes(dir_.File("player.exe"), std::vector<uint8_t>(3000, 0x90));
+    test::WriteBytes(dir_.File("player.exe"),
+                     test::WindowsProgram(std::vector<uint8_t>(3000, 0x90)));
   }
 
   void Photo(const std::string& name, const std::vector<uint8_t>& bytes) {

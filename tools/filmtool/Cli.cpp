@@ -57,10 +57,6 @@ is not given.
 has no player program; other values when the command line could not be read.
 )";
 
-#ifndef FILMTOOL_VERSION
-#define FILMTOOL_VERSION "unknown"
-#endif
-
 void WriteTextFile(const std::string& path, const std::string& text) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << text;
@@ -180,8 +176,9 @@ constexpr const char* kFolderHelp =
 int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"filmtool: authors and inspects Lumafolio films and player programs"};
   app.name("filmtool");
+  app.set_version_flag("--version", std::string("filmtool ") + FILMTOOL_VERSION,
+                       "Print the version and exit");
   app.require_subcommand(1);
-  app.set_version_flag("--version", "filmtool " FILMTOOL_VERSION);
 
   BuildOptions build;
   std::string buildSort = "name";
@@ -250,15 +247,27 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
   extractCommand->add_option("file", extractPath, "A player program or a film file")->required();
   extractCommand->add_option("-d,--directory", extractFolder, "The folder to write into")
       ->required();
+  bool extractForce = false;
+  extractCommand->add_flag("--force", extractForce, "Overwrite files that are there already");
 
-  std::string decodeInput;
-  int64_t decodeOffset = 0;
-  std::string decodeOutput;
+  DecodeOptions decode;
   CLI::App* decodeCommand = app.add_subcommand(
-      "decode", "Decodes a JPEG with the player's own decoder into the BMP the player would show");
-  decodeCommand->add_option("file", decodeInput, "A JPEG, or any file holding one")->required();
-  decodeCommand->add_option("--offset", decodeOffset, "Byte offset of the JPEG in the file");
-  decodeCommand->add_option("-o,--output", decodeOutput, "The BMP file to write")->required();
+      "decode",
+      "Decodes a picture with the player's own decoder into the bitmap the player would show");
+  decodeCommand->add_option("file", decode.input, "A JPEG or PNG, a player program, any file")
+      ->required();
+  CLI::Option* offsetOption =
+      decodeCommand->add_option("--offset", decode.offset, "Byte offset of the JPEG in the file");
+  decodeCommand
+      ->add_option("--item", decode.item,
+                   "The picture of this item of a player program (1-based, as inspect numbers "
+                   "them; a video's poster)")
+      ->excludes(offsetOption);
+  decodeCommand->add_flag("--fitted", decode.fitted,
+                          "Write the 800x600 stage with the picture fitted on it");
+  decodeCommand
+      ->add_option("-o,--output", decode.output, "The file to write: PNG if .png, else BMP")
+      ->required();
 
   std::string listTopic;
   CLI::App* listCommand = app.add_subcommand(
@@ -339,9 +348,9 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
     } else if (*inspectCommand) {
       InspectFilm(inspectPath, json, out, err);
     } else if (*extractCommand) {
-      ExtractFilm(extractPath, extractFolder, out, err);
+      ExtractFilm(extractPath, extractFolder, out, err, extractForce);
     } else if (*decodeCommand) {
-      DecodeToBmp(decodeInput, decodeOffset, decodeOutput, out);
+      DecodePicture(decode, out);
     } else if (*transitionCommand) {
       RenderTransition(transition, out);
     } else if (*helpPagesCommand) {

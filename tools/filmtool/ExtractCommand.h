@@ -14,8 +14,11 @@ namespace lumafolio {
 // of the program, and existing entries in the folder that are links or of the wrong kind.
 // Control characters in names become '_' on disk. Two names for one file with the same bytes
 // give one file. Every file written is listed on `log`; what the compound-file reader said about
-// a film that read completely goes to `err`. Throws std::runtime_error.
+// a film that read completely goes to `err`. Existing files are overwritten only with `force`.
+// Beside them goes "film.toml", a description that `filmtool build` turns into the same film;
+// what it cannot say as the film holds it is reported on `err` (a bare film file's description
+// names the media as the film does, for files put beside it). Throws std::runtime_error.
 void ExtractFilm(const std::string& path, const std::string& folder, std::ostream& log,
-                 std::ostream& err);
+                 std::ostream& err, bool force = false);
 
 }  // namespace lumafolio

@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "core/payload/MediaLayout.h"
 #include "core/film/FilmDocument.h"
+#include "core/payload/MediaLayout.h"
 
 namespace lumafolio {
 
@@ -16,7 +16,14 @@ namespace lumafolio {
 //
 // This file stays free of platform and codec libraries so that Windows programs can build it.
 
-// {"read_ok", "loop", "play_mode", "items": [...]}
+// {"read_ok", "loop", "play_mode", "play_mode_name", "items": [...]}. Beside each coded number
+// stands its name ("type_name", "transition_name", "music_mode_name", a caption's "effect_name"
+// and "text_colour_hex" as "#RRGGBB"), null when the number has none.
+// The names descriptions and listings use for coded film values, or nullptr for other values.
+const char* PlayModeName(int32_t mode);   // "timed", "manual"
+const char* ItemTypeName(int32_t type);   // "picture", "video", "powerpoint"
+const char* MusicModeName(int32_t mode);  // "keep", "stop", "cd", "file"
+
 nlohmann::ordered_json FilmToJson(const FilmDocument& film, bool readOk);
 
 // {"film_start", "media_start", "film_size", "media": [{"item", "field", "name", "offset",

@@ -29,29 +29,48 @@ std::string Shown(const std::string& filmText) { return Printable(Cp1252ToUtf8(f
 std::string Quoted(const std::string& filmText) { return "\"" + Shown(filmText) + "\""; }
 
 std::string TypeName(int32_t type) {
-  switch (type) {
-    case kItemPicture:
-      return "picture";
-    case kItemVideo:
-      return "video";
-    case kItemPowerPoint:
-      return "powerpoint";
-  }
-  return "type " + std::to_string(type);
+  const char* name = ItemTypeName(type);
+  return name ? name : "type " + std::to_string(type);
 }
 
-std::string MusicModeName(int32_t mode) {
-  switch (mode) {
-    case kMusicKeep:
-      return "keep";
-    case kMusicStop:
-      return "stop";
-    case kMusicCdTrack:
-      return "cd";
-    case kMusicFile:
-      return "file";
+std::string MusicModeText(int32_t mode) {
+  const char* name = MusicModeName(mode);
+  return name ? name : "mode " + std::to_string(mode);
+}
+
+std::string Clock(int64_t seconds) {
+  return seconds >= 3600 ? Format("%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                                  static_cast<long long>(seconds / 60 % 60),
+                                  static_cast<long long>(seconds % 60))
+                         : Format("%lld:%02lld", static_cast<long long>(seconds / 60),
+                                  static_cast<long long>(seconds % 60));
+}
+
+// How long a timed film runs once through: its pictures' durations. Videos and PowerPoint shows
+// run as long as they play, and transitions as fast as the machine draws them, so they are named
+// rather than guessed.
+std::string RunningTime(const FilmDocument& film) {
+  if (film.PlayMode() != kPlayTimed) return "no running time: the viewer steps through the film";
+  int64_t seconds = 0;
+  int pictures = 0;
+  int others = 0;
+  for (int32_t position = 1; position <= film.ItemCount(); ++position) {
+    const FilmItem item = film.GetItem(position);
+    if (item.itemType == kItemPicture) {
+      seconds += std::max<int32_t>(item.durationSeconds, 0);
+      ++pictures;
+    } else {
+      ++others;
+    }
   }
-  return "mode " + std::to_string(mode);
+  std::string text = "running time " + Clock(seconds) + " (the durations of " +
+                     std::to_string(pictures) + " picture" + (pictures == 1 ? "" : "s") +
+                     "; not counted: transitions";
+  if (others) {
+    text += ", and " + std::to_string(others) + " video or PowerPoint item" +
+            (others == 1 ? "" : "s") + ", which run as long as they play";
+  }
+  return text + ")";
 }
 
 std::string EffectText(int32_t index, const char* name) {
@@ -108,7 +127,8 @@ void PrintListing(const OpenedFilm& opened, std::ostream& out) {
                                            : "play mode")
       << " (" << film.PlayMode() << "), " << film.ItemCount() << " item"
       << (film.ItemCount() == 1 ? "" : "s")
-      << (opened.readOk ? "" : "; THE FILM COULD NOT BE READ COMPLETELY") << "\n\n";
+      << (opened.readOk ? "" : "; THE FILM COULD NOT BE READ COMPLETELY") << "\n"
+      << RunningTime(film) << "\n\n";
 
   out << Format("%4s  %-10s %-32s %9s %5s  %-22s %5s  %s\n", "#", "type", "media file", "picture",
                 "time", "transition", "steps", "music");
@@ -120,7 +140,7 @@ void PrintListing(const OpenedFilm& opened, std::ostream& out) {
     out << Format("%4d  %-10s %-32s %9s %4ds  %-22s %5d  %s\n", item.position,
                   TypeName(item.itemType).c_str(), Shown(item.mediaFile).c_str(), size.c_str(),
                   item.durationSeconds, transition.c_str(), item.transitionSteps,
-                  MusicModeName(item.musicMode).c_str());
+                  MusicModeText(item.musicMode).c_str());
     if (!item.mediaFolder.empty()) out << "      media folder " << Quoted(item.mediaFolder) << "\n";
     if (!item.posterImage.empty()) out << "      poster " << Quoted(item.posterImage) << "\n";
     if (!item.endPicture.empty()) out << "      end picture " << Quoted(item.endPicture) << "\n";

@@ -1,5 +1,6 @@
 #include "tools/filmtool/MediaNames.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace lumafolio {
@@ -44,10 +45,25 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// A file that `filmtool extract` wrote already carries a film name of this very size: it keeps
+// it, so that a film extracted and built again names its media exactly as before.
+bool IsFilmName(int64_t size, const std::filesystem::path& source) {
+  const std::string stem = source.stem().string();
+  const std::string extension = source.extension().string();
+  const std::string digits = std::to_string(size);
+  return stem.starts_with(digits) && (stem.size() == digits.size() || stem[digits.size()] == '-') &&
+         std::all_of(stem.begin(), stem.end(), IsNameCharacter) &&
+         (extension.empty() || SafeExtension(extension) == extension);
+}
+
 }  // namespace
 
 std::string MediaNamer::Name(int64_t size, const std::string& sourcePath) {
   const std::filesystem::path source(sourcePath);
+  if (IsFilmName(size, source)) {
+    std::string name = source.filename().string();
+    if (used_.insert(Upper(name)).second) return name;
+  }
   const std::string hint = Hint(source.stem().string());
   const std::string extension = SafeExtension(source.extension().string());
   const std::string base = std::to_string(size) + (hint.empty() ? "" : "-" + hint);

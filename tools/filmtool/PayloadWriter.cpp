@@ -15,6 +15,27 @@ std::span<const uint8_t> Bytes(std::span<const char> text) {
   return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
+// A Windows program starts with an MS-DOS header ("MZ") whose field at 0x3C points at the "PE"
+// signature; anything else would make a film no Windows can start.
+void CheckWindowsProgram(std::span<const uint8_t> player, const std::string& playerName) {
+  constexpr size_t kPeOffsetField = 0x3C;
+  if (player.size() < kPeOffsetField + 4 || player[0] != 'M' || player[1] != 'Z') {
+    throw std::runtime_error(playerName +
+                             " is not a Windows program (it does not start with \"MZ\"): "
+                             "--player takes the bare player.exe");
+  }
+  const uint32_t pe = player[kPeOffsetField] | player[kPeOffsetField + 1] << 8 |
+                      player[kPeOffsetField + 2] << 16 |
+                      static_cast<uint32_t>(player[kPeOffsetField + 3]) << 24;
+  static constexpr uint8_t kSignature[] = {'P', 'E', 0, 0};
+  if (pe > player.size() - 4 ||
+      !std::equal(std::begin(kSignature), std::end(kSignature), player.begin() + pe)) {
+    throw std::runtime_error(playerName +
+                             " is not a Windows program (its MS-DOS header leads to no PE "
+                             "header): --player takes the bare player.exe");
+  }
+}
+
 }  // namespace
 
 bool ContainsText(std::span<const uint8_t> bytes, std::span<const char> text) {
@@ -27,6 +48,7 @@ bool ContainsText(std::span<const uint8_t> bytes, std::span<const char> text) {
 void WritePlayerProgram(const std::filesystem::path& output, std::span<const uint8_t> player,
                         const std::string& playerName, std::span<const uint8_t> film,
                         const std::vector<PayloadFile>& media) {
+  CheckWindowsProgram(player, playerName);
   const auto filmMarker = FilmMarker();
   const auto mediaMarker = MediaMarker();
   if (ContainsText(player, filmMarker) || ContainsText(player, mediaMarker)) {

@@ -24,7 +24,8 @@ bool ContainsText(std::span<const uint8_t> bytes, std::span<const char> text);
 // marker and the media files back to back. The player finds its film by the first occurrence
 // of each marker, so a player that already holds either marker text is refused, as is a film
 // file that holds the media marker text; the written program is read back to make sure its
-// markers lead exactly to its parts. Throws std::runtime_error; on failure `output` is untouched.
+// markers lead exactly to its parts. A player that is no Windows program (no "MZ" header leading
+// to a "PE" header) is refused too. Throws std::runtime_error; on failure `output` is untouched.
 void WritePlayerProgram(const std::filesystem::path& output, std::span<const uint8_t> player,
                         const std::string& playerName, std::span<const uint8_t> film,
                         const std::vector<PayloadFile>& media);

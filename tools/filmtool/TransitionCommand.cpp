@@ -12,6 +12,7 @@
 #include "core/jpeg/JpegDib.h"
 #include "core/show/FitRect.h"
 #include "tools/filmtool/EffectNames.h"
+#include "tools/filmtool/JpegRewrite.h"
 #include "tools/filmtool/TempFiles.h"
 
 namespace lumafolio {
@@ -19,59 +20,6 @@ namespace {
 
 constexpr int kStageWidth = 800;
 constexpr int kStageHeight = 600;
-
-// A decoded picture in the stage's pixel layout: bottom-up BGR rows of `stride` bytes.
-struct BgrPicture {
-  int width = 0;
-  int height = 0;
-  std::size_t stride = 0;
-  std::vector<std::uint8_t> bytes;
-  const std::uint8_t* Pixel(int x, int row) const {
-    return bytes.data() + static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(x) * 3;
-  }
-};
-
-BgrPicture DecodePicture(const std::string& path) {
-  const std::vector<std::uint8_t> data = ReadWholeFile(path);
-  BgrPicture picture;
-  if (data.size() >= 2 && data[0] == 0xFF && data[1] == 0xD8) {
-    std::vector<std::uint8_t> dib;
-    std::string reason;
-    if (!DecodeJpegToDib(data, dib, &reason)) {
-      throw std::runtime_error("the player's decoder refuses " + path + ": " + reason);
-    }
-    const DibLayout layout = DibLayoutFor(
-        static_cast<int>(dib[18] | dib[19] << 8 | dib[20] << 16 | std::uint32_t(dib[21]) << 24),
-        static_cast<int>(dib[22] | dib[23] << 8 | dib[24] << 16 | std::uint32_t(dib[25]) << 24));
-    picture.width = static_cast<int>(layout.width);
-    picture.height = static_cast<int>(layout.height);
-    picture.stride = layout.rowSize;
-    picture.bytes.assign(dib.begin() + kDibHeaderSize,
-                         dib.begin() + kDibHeaderSize + layout.rowSize * layout.height);
-    return picture;
-  }
-  static constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G'};
-  if (data.size() < 4 ||
-      !std::equal(std::begin(kPngSignature), std::end(kPngSignature), data.begin())) {
-    throw std::runtime_error(path + " is neither a JPEG nor a PNG file");
-  }
-  const RgbImage rgb = ReadPng(path);
-  picture.width = rgb.width;
-  picture.height = rgb.height;
-  picture.stride = transitions::RowStride(rgb.width);
-  picture.bytes.assign(picture.stride * static_cast<std::size_t>(rgb.height), 0);
-  for (int line = 0; line < rgb.height; ++line) {
-    const std::uint8_t* source = rgb.rgb.data() + static_cast<std::size_t>(line) * rgb.width * 3;
-    std::uint8_t* target =
-        picture.bytes.data() + static_cast<std::size_t>(rgb.height - 1 - line) * picture.stride;
-    for (int x = 0; x < rgb.width; ++x) {
-      target[x * 3] = source[x * 3 + 2];
-      target[x * 3 + 1] = source[x * 3 + 1];
-      target[x * 3 + 2] = source[x * 3];
-    }
-  }
-  return picture;
-}
 
 int ParseEffect(const std::string& effect) {
   int index = -1;
@@ -99,8 +47,51 @@ std::string FrameName(int step) {
 
 }  // namespace
 
-std::vector<std::uint8_t> LoadStagePicture(const std::string& path, int width, int height) {
-  const BgrPicture picture = DecodePicture(path);
+BgrPicture DecodePlayerPicture(std::vector<std::uint8_t> data, const std::string& name) {
+  BgrPicture picture;
+  if (data.size() >= 2 && data[0] == 0xFF && data[1] == 0xD8) {
+    // What `build` would refuse is refused here in its words; a progressive picture is shown as
+    // its baseline rewrite, which is what a film would carry.
+    const PlayerPicture checked = PreparePlayerPicture(std::move(data), name);
+    std::vector<std::uint8_t> dib;
+    std::string reason;
+    if (!DecodeJpegToDib(checked.bytes, dib, &reason)) {
+      throw std::runtime_error("the player's decoder refuses " + name + ": " + reason);
+    }
+    const DibLayout layout = DibLayoutFor(checked.width, checked.height);
+    picture.width = static_cast<int>(layout.width);
+    picture.height = static_cast<int>(layout.height);
+    picture.stride = layout.rowSize;
+    picture.bytes.assign(dib.begin() + kDibHeaderSize,
+                         dib.begin() + kDibHeaderSize + layout.rowSize * layout.height);
+    picture.rewritten = checked.rewritten;
+    picture.dib = std::move(dib);
+    return picture;
+  }
+  static constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G'};
+  if (data.size() < 4 ||
+      !std::equal(std::begin(kPngSignature), std::end(kPngSignature), data.begin())) {
+    throw std::runtime_error(name + " is neither a JPEG nor a PNG file");
+  }
+  const RgbImage rgb = ReadPng(name);
+  picture.width = rgb.width;
+  picture.height = rgb.height;
+  picture.stride = transitions::RowStride(rgb.width);
+  picture.bytes.assign(picture.stride * static_cast<std::size_t>(rgb.height), 0);
+  for (int line = 0; line < rgb.height; ++line) {
+    const std::uint8_t* source = rgb.rgb.data() + static_cast<std::size_t>(line) * rgb.width * 3;
+    std::uint8_t* target =
+        picture.bytes.data() + static_cast<std::size_t>(rgb.height - 1 - line) * picture.stride;
+    for (int x = 0; x < rgb.width; ++x) {
+      target[x * 3] = source[x * 3 + 2];
+      target[x * 3 + 1] = source[x * 3 + 1];
+      target[x * 3 + 2] = source[x * 3];
+    }
+  }
+  return picture;
+}
+
+std::vector<std::uint8_t> FitToStage(const BgrPicture& picture, int width, int height) {
   const std::size_t stride = transitions::RowStride(width);
   std::vector<std::uint8_t> stage(stride * static_cast<std::size_t>(height), 0);
   const Rect fitted = FitRect({0, 0, picture.width, picture.height}, {0, 0, width, height});
@@ -117,6 +108,10 @@ std::vector<std::uint8_t> LoadStagePicture(const std::string& path, int width, i
     }
   }
   return stage;
+}
+
+std::vector<std::uint8_t> LoadStagePicture(const std::string& path, int width, int height) {
+  return FitToStage(DecodePlayerPicture(ReadWholeFile(path), path), width, height);
 }
 
 RgbImage StageToRgb(const std::uint8_t* bits, int width, int height) {

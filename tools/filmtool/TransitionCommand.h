@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -23,6 +24,29 @@ struct TransitionOptions {
 // stage and centred on black as the player shows them, through the player's own effect library.
 // Throws std::runtime_error with a message for the user.
 void RenderTransition(const TransitionOptions& options, std::ostream& log);
+
+// A decoded picture in the stage's pixel layout: bottom-up BGR rows of `stride` bytes. A JPEG's
+// width is the decoder's, rounded up to a multiple of 8 as the player shows it.
+struct BgrPicture {
+  int width = 0;
+  int height = 0;
+  std::size_t stride = 0;
+  std::vector<std::uint8_t> bytes;
+  bool rewritten = false;         // a progressive JPEG, decoded from its baseline rewrite
+  std::vector<std::uint8_t> dib;  // a JPEG's: the decoder's whole bitmap file
+  const std::uint8_t* Pixel(int x, int row) const {
+    return bytes.data() + static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(x) * 3;
+  }
+};
+
+// A JPEG as the player decodes it, after the checks `build` makes (a progressive one rewritten
+// as baseline first), or a PNG file (read from `name`). Throws std::runtime_error with the
+// reason a picture cannot be shown.
+BgrPicture DecodePlayerPicture(std::vector<std::uint8_t> data, const std::string& name);
+
+// The picture fitted and centred on a black stage as the player places it (core FitRect), drawn
+// with nearest samples: 24-bit rows, bottom-up, padded to four bytes.
+std::vector<std::uint8_t> FitToStage(const BgrPicture& picture, int width, int height);
 
 // A picture file (JPEG through the player's decoder, or PNG) fitted and centred on a black
 // stage of `width` x `height`: 24-bit rows, bottom-up, padded to four bytes.
