@@ -199,6 +199,15 @@ void BuildFilm(const BuildOptions& options, std::ostream& log) {
     throw std::runtime_error("no player program given: pass --player PLAYER.exe");
   }
   const std::vector<uint8_t> player = ReadWholeFile(options.player);
+  // What can be checked in a moment is checked before the pictures are gathered, which may take
+  // minutes for a folder of large photos.
+  CheckPlayerProgram(player, options.player);
+  const std::filesystem::path outputFolder =
+      std::filesystem::absolute(options.output, error).parent_path();
+  if (!std::filesystem::is_directory(outputFolder, error)) {
+    throw std::runtime_error("cannot write " + options.output + ": the folder " +
+                             outputFolder.string() + " does not exist");
+  }
 
   FilmDocument film;
   FilmBuilder builder(description, options.pictures, log);

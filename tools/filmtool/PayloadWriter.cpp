@@ -38,6 +38,15 @@ void CheckWindowsProgram(std::span<const uint8_t> player, const std::string& pla
 
 }  // namespace
 
+void CheckPlayerProgram(std::span<const uint8_t> player, const std::string& playerName) {
+  CheckWindowsProgram(player, playerName);
+  if (ContainsText(player, FilmMarker()) || ContainsText(player, MediaMarker())) {
+    throw std::runtime_error(playerName +
+                             " already holds a film marker text: it is not a bare player (it may "
+                             "carry a film already), and the player would stop its search there");
+  }
+}
+
 bool ContainsText(std::span<const uint8_t> bytes, std::span<const char> text) {
   const std::span<const uint8_t> needle = Bytes(text);
   return std::search(bytes.begin(), bytes.end(),
@@ -48,14 +57,9 @@ bool ContainsText(std::span<const uint8_t> bytes, std::span<const char> text) {
 void WritePlayerProgram(const std::filesystem::path& output, std::span<const uint8_t> player,
                         const std::string& playerName, std::span<const uint8_t> film,
                         const std::vector<PayloadFile>& media) {
-  CheckWindowsProgram(player, playerName);
+  CheckPlayerProgram(player, playerName);
   const auto filmMarker = FilmMarker();
   const auto mediaMarker = MediaMarker();
-  if (ContainsText(player, filmMarker) || ContainsText(player, mediaMarker)) {
-    throw std::runtime_error(playerName +
-                             " already holds a film marker text: it is not a bare player (it may "
-                             "carry a film already), and the player would stop its search there");
-  }
   if (ContainsText(film, mediaMarker)) {
     throw std::runtime_error(
         "the film file holds the media marker text, which would cut the film short when it is "

@@ -20,6 +20,11 @@ struct PayloadFile {
 // Whether the bytes hold the text anywhere.
 bool ContainsText(std::span<const uint8_t> bytes, std::span<const char> text);
 
+// Throws std::runtime_error unless `player` is a bare player: a Windows program (an "MZ" header
+// leading to a "PE" header) that holds neither marker text. Build checks this before its long
+// work; WritePlayerProgram checks it again.
+void CheckPlayerProgram(std::span<const uint8_t> player, const std::string& playerName);
+
 // Writes a player program: the player's own bytes, the film marker, the film file, the media
 // marker and the media files back to back. The player finds its film by the first occurrence
 // of each marker, so a player that already holds either marker text is refused, as is a film
