@@ -60,12 +60,16 @@ case $target in
   payload)
     seeder="film_fuzz_seeds payload"
     # shellcheck disable=SC2046,SC2086
-    compile $film $gsf "$root"/core/payload/MediaLayout.cpp "$root"/core/payload/PlayerPayload.cpp \
-      "$root"/core/payload/SafeMediaName.cpp "$root"/core/payload/SizeCodedName.cpp \
-      "$tool"/InspectCommand.cpp "$tool"/ExtractCommand.cpp "$tool"/FilmSource.cpp \
-      "$tool"/FilmJson.cpp "$tool"/Cp1252.cpp "$tool"/CopyRange.cpp "$tool"/Printable.cpp \
-      "$tool"/TempFiles.cpp "$tool"/EffectNames.cpp "$root/fuzz/PayloadFuzzer.cpp" "$(effects)" \
-      $(pkg-config --cflags --libs libgsf-1) ;;
+    # extract writes the film's description and reads it back as build would: the writer, the
+    # reader and the picture checks it uses are fuzzed with it.
+    compile -DTOML_HEADER_ONLY=1 $film $gsf "$root"/core/payload/MediaLayout.cpp \
+      "$root"/core/payload/PlayerPayload.cpp "$root"/core/payload/SafeMediaName.cpp \
+      "$root"/core/payload/SizeCodedName.cpp "$tool"/InspectCommand.cpp "$tool"/ExtractCommand.cpp \
+      "$tool"/FilmSource.cpp "$tool"/FilmJson.cpp "$tool"/Cp1252.cpp "$tool"/CopyRange.cpp \
+      "$tool"/Printable.cpp "$tool"/TempFiles.cpp "$tool"/EffectNames.cpp \
+      "$tool"/DescriptionWriter.cpp "$tool"/Description.cpp "$tool"/JpegRewrite.cpp \
+      "$tool"/JpegCheck.cpp "$root/fuzz/PayloadFuzzer.cpp" "$(effects)" \
+      $(pkg-config --cflags --libs libgsf-1 libturbojpeg) ;;
   description)
     seeder="film_fuzz_seeds description"
     max_len=16384
