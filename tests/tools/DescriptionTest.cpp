@@ -330,6 +330,11 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"unnamed array table header", picture + "[[[item]]] #!\n", "names no table"},
       {"date and a lone digit", picture + "duration = 1979-05-27 7 #!\n", "lone digit"},
       {"brace for an array's value", picture + "steps = [1,\n# x\n } #!\n", "expects a value"},
+      // A literal string goes on as a basic one: a quote right after it would join it.
+      {"quote after an empty literal string",
+       picture + "music = ''\"x\" #!\n[[item]]\nfile = \"\"\"\n[\n\"\"\"\n", "follows the string"},
+      {"quote after a multi-line literal string", picture + "music = '''a'''\" #!\n",
+       "follows the string"},
       {"unnamed table header after a byte-order mark", "\xEF\xBB\xBF" + picture + "\n  [= #!\n",
        "names no table"},
       // toml++ 3.3 mishandles characters beyond ASCII outside strings and after a line-ending

@@ -155,6 +155,14 @@ TomlText AsciiForToml(std::string_view text) {
                          : std::string(run - quotes.size(), '"');
           out += std::string(quotes.size(), '"');
           i += run - 1;
+          // A literal string written as a basic one must not run into a '"' after it: ''" would
+          // reach toml++ as """, the start of a multi-line string, and '''x'''" as a string
+          // ending in a quote of its own; in TOML no quote may follow a string anyway.
+          if (literal && i + 1 < text.size() && text[i + 1] == '"') {
+            return refuse(line,
+                          "a '\"' follows the string that ends here: a value ends at a line "
+                          "end, a comma or a bracket");
+          }
           break;
         }
         if (text[i] == '\n') {
