@@ -335,6 +335,7 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
        picture + "music = ''\"x\" #!\n[[item]]\nfile = \"\"\"\n[\n\"\"\"\n", "follows the string"},
       {"quote after a multi-line literal string", picture + "music = '''a'''\" #!\n",
        "follows the string"},
+      {"stray character in a number", picture + "steps = [0-`1] #!\n", "no number, date or time"},
       {"unnamed table header after a byte-order mark", "\xEF\xBB\xBF" + picture + "\n  [= #!\n",
        "names no table"},
       // toml++ 3.3 mishandles characters beyond ASCII outside strings and after a line-ending

@@ -223,6 +223,18 @@ TomlText AsciiForToml(std::string_view text) {
       for (; end < text.size() && !ends(text[end]); ++end) {
         if (text[end] != '_') value += text[end];
       }
+      // A number, a date or a time is made of letters, digits and "+-.:" alone; toml++ 3.3
+      // takes other ASCII characters in one on trust (characters beyond ASCII are refused as
+      // they come).
+      const auto foreign = [](char t) {
+        return static_cast<unsigned char>(t) < 0x80 &&
+               !std::isalnum(static_cast<unsigned char>(t)) &&
+               std::string_view("+-.:").find(t) == std::string_view::npos;
+      };
+      if (std::any_of(value.begin(), value.end(), foreign)) {
+        return refuse(
+            line, "\"" + std::string(text.substr(i, end - i)) + "\" is no number, date or time");
+      }
       if (value.size() == 10 && value[4] == '-' && value[7] == '-' && end + 2 < text.size() &&
           text[end] == ' ' && std::isdigit(static_cast<unsigned char>(text[end + 1])) &&
           ends(text[end + 2])) {
