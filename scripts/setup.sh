@@ -23,6 +23,12 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # compound files, reference JPEG codec, authoring tool libraries
   libgsf-1-dev libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs libtomlplusplus-dev libcli11-dev nlohmann-json3-dev libpng-dev
+  # filmtool render: FFmpeg's libraries encode the video file (H.264 through libx264, AAC, VP9,
+  # Opus) and decode video items and wave music; FreeType draws captions, fontconfig finds their
+  # faces; FluidSynth plays MIDI music through a General MIDI SoundFont; ffprobe/ffmpeg check
+  # the files in the tests
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
+  libfreetype-dev libfontconfig-dev libfluidsynth-dev fluid-soundfont-gm
   # scripts
   python3
 )

@@ -1,0 +1,1 @@
+#include "tools/render/CaptionFonts.h"
