@@ -190,11 +190,25 @@ std::string Megabytes(int64_t bytes) {
 
 }  // namespace
 
+FilmDescription ReadAnyDescription(const std::string& path, const FolderOptions& folder) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error) ? DescribeFolder(path, folder)
+                                                    : ReadDescription(path);
+}
+
+GatheredFilm GatherFilm(const FilmDescription& description, const PictureOptions& pictures,
+                        std::ostream& log) {
+  GatheredFilm gathered;
+  FilmBuilder builder(description, pictures, log);
+  builder.Gather(*gathered.film);
+  gathered.media = builder.media();
+  gathered.shrinkTally = builder.shrinkTally();
+  return gathered;
+}
+
 void BuildFilm(const BuildOptions& options, std::ostream& log) {
   std::error_code error;
-  const FilmDescription description = std::filesystem::is_directory(options.description, error)
-                                          ? DescribeFolder(options.description, options.folder)
-                                          : ReadDescription(options.description);
+  const FilmDescription description = ReadAnyDescription(options.description, options.folder);
   if (options.player.empty()) {
     throw std::runtime_error("no player program given: pass --player PLAYER.exe");
   }
@@ -209,19 +223,18 @@ void BuildFilm(const BuildOptions& options, std::ostream& log) {
                              outputFolder.string() + " does not exist");
   }
 
-  FilmDocument film;
-  FilmBuilder builder(description, options.pictures, log);
-  builder.Gather(film);
+  const GatheredFilm gathered = GatherFilm(description, options.pictures, log);
+  const FilmDocument& film = *gathered.film;
   const std::vector<uint8_t> filmBytes = FilmFileBytes(film);
-  WritePlayerProgram(options.output, player, options.player, filmBytes, builder.media());
+  WritePlayerProgram(options.output, player, options.player, filmBytes, gathered.media);
 
   int64_t mediaBytes = 0;
-  for (const PayloadFile& file : builder.media()) mediaBytes += file.size;
+  for (const PayloadFile& file : gathered.media) mediaBytes += file.size;
   log << "wrote " << options.output << ": " << film.ItemCount() << " item"
       << (film.ItemCount() == 1 ? "" : "s") << ", film file " << filmBytes.size() << " bytes, "
-      << builder.media().size() << " media file" << (builder.media().size() == 1 ? "" : "s")
+      << gathered.media.size() << " media file" << (gathered.media.size() == 1 ? "" : "s")
       << " of " << mediaBytes << " bytes\n";
-  if (const ShrinkTally& tally = builder.shrinkTally(); tally.pictures > 0) {
+  if (const ShrinkTally& tally = gathered.shrinkTally; tally.pictures > 0) {
     log << "shrank " << tally.pictures << " picture" << (tally.pictures == 1 ? "" : "s") << ": "
         << Megabytes(tally.bytesBefore) << " -> " << Megabytes(tally.bytesAfter) << "\n";
   }

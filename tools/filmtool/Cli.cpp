@@ -26,6 +26,7 @@
 #include "tools/filmtool/ListCommand.h"
 #include "tools/filmtool/PhotoFolder.h"
 #include "tools/filmtool/Printable.h"
+#include "tools/filmtool/RenderCommand.h"
 #include "tools/filmtool/TransitionCommand.h"
 
 namespace lumafolio {
@@ -306,6 +307,56 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
       kDescriptionHelp + "\nTransitions (an item's `transition`, or --transition):\n" +
       TransitionListing() + "\nCaption effects (a caption's `effect`):\n" + CaptionEffectListing());
 
+  RenderOptions render;
+  CLI::App* renderCommand = app.add_subcommand(
+      "render",
+      "Plays a film without a person into a video file (.mp4, .webm, .mkv) or PNG frames, with "
+      "the player's own pictures, transitions and captions, and its music");
+  renderCommand
+      ->add_option("film", render.input,
+                   "A player program with its film, a bare film file (its media beside it), a "
+                   "film description (.toml) or a folder of photos")
+      ->required();
+  renderCommand
+      ->add_option("-o,--output", render.output,
+                   "OUT.mp4 (H.264 + AAC), OUT.webm (VP9 + Opus), OUT.mkv (H.264 + Opus), or a "
+                   "folder for PNG frames (frame-000001.png, ...)")
+      ->required();
+  renderCommand->add_option("--size", render.size,
+                            "The stage, WIDTHxHEIGHT (default 800x600, the player's own: pictures "
+                            "of that size come out exactly as it shows them); a larger stage "
+                            "such as 1920x1080 fits pictures from their full resolution and "
+                            "scales captions with it");
+  renderCommand
+      ->add_option("--fps", render.fps,
+                   "Frames a second: 60 (default, the refresh the player paces transitions at), "
+                   "30 or 25 (transitions then keep as many of their steps as the time holds)")
+      ->check(CLI::IsMember({60, 30, 25}));
+  renderCommand->add_option("--seed", render.seed,
+                            "Seed of the random transitions and caption effects (default 1): the "
+                            "same seed renders the same frames");
+  renderCommand
+      ->add_option("--loop", render.loops,
+                   "Plays the film this many times (default 1; a looping film's loop is not "
+                   "followed otherwise)")
+      ->check(CLI::Range(1, 1000));
+  renderCommand
+      ->add_option("--manual-seconds", render.manualSeconds,
+                   "How long each item of a manual film stays, and a PowerPoint item's black "
+                   "stage (default 5)")
+      ->check(CLI::Range(0.0, 86400.0));
+  renderCommand->add_option("--media", render.media,
+                            "Where a bare film file's media files lie (default: its own folder)");
+  renderCommand->add_flag("-q,--quiet", render.quiet,
+                          "No progress bar and no summary; warnings and errors only");
+  renderCommand->add_flag("--force", render.force,
+                          "Replace the frames in a folder that is not empty");
+  renderCommand->footer(
+      "Timeline: each item's transition (steps + 1 frames at 60 fps), its caption animation "
+      "(33 frames), then the item held for its duration (a manual film: --manual-seconds; a "
+      "video: to the end of the video). Music plays as the player plays it; a CD track cannot be "
+      "had (silence and a warning). A failed render leaves nothing at OUT.");
+
   // Not for users: the build writes the manual page and the bash completion with it.
   std::string manPage;
   std::string bashCompletion;
@@ -351,6 +402,8 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
       ExtractFilm(extractPath, extractFolder, out, err, extractForce);
     } else if (*decodeCommand) {
       DecodePicture(decode, out);
+    } else if (*renderCommand) {
+      RenderFilm(render, out, err);
     } else if (*transitionCommand) {
       RenderTransition(transition, out);
     } else if (*helpPagesCommand) {
