@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the demo film program from pictures and a theme tune the project makes itself, prints
-# what it holds and plays it under wine: on your desktop (and sound device) when DISPLAY is set,
+# what it holds, renders it to demo.mp4 (a video anyone can watch) and plays it under wine: on your desktop (and sound device) when DISPLAY is set,
 # else on a virtual display, leaving screenshots and the music it played as WAV files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +21,8 @@ cp demo/film.toml "$demo/film.toml"
 "$tools/tools/filmtool/filmtool" build "$demo/film.toml" -o "$demo/LumafolioDemo.exe" \
   --player build/win64/player/player.exe
 "$tools/tools/filmtool/filmtool" inspect "$demo/LumafolioDemo.exe"
+# The same show as a video file, with the player's own pictures, transitions, captions and music.
+"$tools/tools/filmtool/filmtool" render "$demo/LumafolioDemo.exe" -o "$demo/demo.mp4"
 
 python3 scripts/play-film.py "$demo/LumafolioDemo.exe" --root build/win64/wine \
   --screenshots "$demo/screenshots" --seconds 34  # the whole film, every item seen once
