@@ -13,7 +13,7 @@ constexpr int kChannels = 2;
 struct RenderFormat {
   int width = 800;
   int height = 600;
-  int fps = 60;  // 60, 30 or 25: a frame's sound is then a whole number of samples
+  int fps = 60;       // 60, 30 or 25: a frame's sound is then a whole number of samples
   bool sound = true;  // false when the film has no music and no video sound at all
 
   int SamplesPerFrame() const { return kSampleRate / fps; }

@@ -43,23 +43,28 @@ class EffectClockScope {
   ~EffectClockScope() { SetEffectClock(nullptr); }
 };
 
-// The steps 0..`last` that are shown as frames at `fps`: every one at the player's own refresh;
-// at a lower rate as many as the same time holds, spread evenly, the first and last always.
-std::vector<int> ShownSteps(int last, int fps) {
-  std::vector<int> steps;
-  if (last < 0) return steps;
-  const int count =
-      std::max(1, (static_cast<int>(std::min<std::int64_t>(
-                       (static_cast<std::int64_t>(last) + 1) * fps + kPlayerRefresh - 1,
-                       std::int64_t{1} << 30)) /
-                   kPlayerRefresh));
-  if (count == 1) return {last};
-  for (int k = 0; k < count; ++k) {
-    steps.push_back(static_cast<int>(
-        std::lround(static_cast<double>(k) * last / static_cast<double>(count - 1))));
+// Which of the steps 0..`last` are shown as frames at `fps`: every one at the player's own
+// refresh; at a lower rate as many as the same time holds, spread evenly, the first and the last
+// always. A damaged film may ask for two billion steps, so nothing here is a list of them.
+class ShownSteps {
+ public:
+  ShownSteps(int last, int fps) : last_(last) {
+    if (last < 0) return;
+    count_ = std::max<std::int64_t>(
+        1, ((static_cast<std::int64_t>(last) + 1) * fps + kPlayerRefresh - 1) / kPlayerRefresh);
   }
-  return steps;
-}
+  std::int64_t Count() const { return count_; }
+  // The step frame `k` shows.
+  int Step(std::int64_t k) const {
+    if (count_ <= 1) return last_;
+    if (count_ == static_cast<std::int64_t>(last_) + 1) return static_cast<int>(k);
+    return static_cast<int>((k * last_ * 2 + (count_ - 1)) / (2 * (count_ - 1)));
+  }
+
+ private:
+  int last_ = 0;
+  std::int64_t count_ = 0;
+};
 
 std::int64_t FramesFor(std::int64_t milliseconds, int fps) {
   return (milliseconds * fps + 500) / 1000;
@@ -206,14 +211,14 @@ class ShowTimeline::Player {
     out_ = from_;  // an effect that leaves its first frame unwritten shows the stage as it was
     EffectParams begin = StepParams(0, 100);
     library_.RunTransitionEffect(effect, kEffectBegin, &begin);
-    const std::vector<int> shown = ShownSteps(last, o_.fps);
-    auto nextShown = shown.begin();
-    for (int step = 0; step <= last; ++step) {
+    const ShownSteps shown(last, o_.fps);
+    std::int64_t frame = 0;
+    for (int step = 0; step <= last && frame < shown.Count(); ++step) {
       EffectParams params = StepParams(step, last);
       library_.RunTransitionEffect(effect, kEffectStep, &params);
-      if (nextShown != shown.end() && *nextShown == step) {
+      if (shown.Step(frame) == step) {
         Emit(out_);
-        ++nextShown;
+        ++frame;
       }
     }
     library_.RunTransitionEffect(effect, kEffectEnd, nullptr);
@@ -261,7 +266,9 @@ class ShowTimeline::Player {
     }
     const std::unique_ptr<CaptionCanvas> canvas =
         t_.fonts_.Canvas(stage_.bits.data(), o_.width, o_.height);
-    for (const int frame : ShownSteps(kCaptionLastFrame, o_.fps)) {
+    const ShownSteps shown(kCaptionLastFrame, o_.fps);
+    for (std::int64_t k = 0; k < shown.Count(); ++k) {
+      const int frame = shown.Step(k);
       stage_.bits = to_.bits;
       for (const AnimatedCaption& animated : captions) {
         CaptionEffectParams params;
@@ -461,14 +468,10 @@ ShowTimeline::ShowTimeline(const FilmDocument& film, ShowMedia& media, CaptionFo
       if (prepared) {
         const bool lastOnly =
             outgoingType == kItemPowerPoint || (outgoingType == kItemVideo && !outgoingPicture);
-        frames.transition =
-            lastOnly
-                ? 1
-                : static_cast<std::int64_t>(ShownSteps(item.transitionSteps, options_.fps).size());
+        frames.transition = lastOnly ? 1 : ShownSteps(item.transitionSteps, options_.fps).Count();
       }
       if (item.itemType == kItemPicture) {
-        frames.captions =
-            static_cast<std::int64_t>(ShownSteps(kCaptionLastFrame, options_.fps).size());
+        frames.captions = ShownSteps(kCaptionLastFrame, options_.fps).Count();
       }
       const std::int64_t itemMs = ItemTimeMs(item);
       std::int64_t holdMs = manual ? manualMs : itemMs;

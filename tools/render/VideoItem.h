@@ -20,7 +20,7 @@ class VideoItem {
   VideoItem(const VideoItem&) = delete;
   VideoItem& operator=(const VideoItem&) = delete;
 
-  int Width() const;   // the frame size as stored (display aspect applied)
+  int Width() const;  // the frame size as stored (display aspect applied)
   int Height() const;
   double Seconds() const;  // how long it plays: the longer of its picture and its sound
 
