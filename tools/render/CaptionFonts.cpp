@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
 
 #include <algorithm>
 #include <array>
@@ -109,6 +110,21 @@ std::int32_t RoundDiv(std::int64_t a, std::int64_t b) {
   return static_cast<std::int32_t>(a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b));
 }
 
+// Whether the font's gasp table lets it be drawn in grey levels at `ppem` (GDI draws small sizes
+// of the usual faces in black and white because of it). Without a table it does.
+bool GaspAllowsGrey(FT_Face face, std::int64_t ppem) {
+  FT_ULong length = 0;
+  if (FT_Load_Sfnt_Table(face, TTAG_gasp, 0, nullptr, &length) != 0 || length < 4) return true;
+  std::vector<FT_Byte> table(length);
+  if (FT_Load_Sfnt_Table(face, TTAG_gasp, 0, table.data(), &length) != 0) return true;
+  const auto word = [&](std::size_t at) { return table[at] << 8 | table[at + 1]; };
+  const std::size_t ranges = static_cast<std::size_t>(word(2));
+  for (std::size_t i = 0; i < ranges && 8 + i * 4 <= length; ++i) {
+    if (ppem <= word(4 + i * 4)) return (word(6 + i * 4) & 0x0002) != 0;  // GASP_DOGRAY
+  }
+  return true;
+}
+
 class Font final : public CaptionMeasurer {
  public:
   // `face` is the font fontconfig chose; `synthBold`/`synthItalic` when it lacks that style.
@@ -134,22 +150,25 @@ class Font final : public CaptionMeasurer {
     std::int64_t ppem = height < 0 ? -height : RoundDiv(upem * height, winAscent + winDescent);
     ppem = std::clamp<std::int64_t>(ppem, 1, 0x7FFF);
     FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(ppem));
-    if (height > 0) {
-      metrics_.ascent = RoundDiv(winAscent * height, winAscent + winDescent);
-      metrics_.descent = static_cast<std::int32_t>(height) - metrics_.ascent;
-    } else {
-      metrics_.ascent = RoundDiv(winAscent * ppem, upem);
-      metrics_.descent = RoundDiv(winDescent * ppem, upem);
-    }
+    // Both from the em size, each rounded: a cell of 100 pixels in Times New Roman is one pixel
+    // short, as GDI measures it too.
+    metrics_.ascent = RoundDiv(winAscent * ppem, upem);
+    metrics_.descent = RoundDiv(winDescent * ppem, upem);
     metrics_.height = metrics_.ascent + metrics_.descent;
     ppem_ = static_cast<std::int32_t>(ppem);
+    antialiased_ = antialiased_ && GaspAllowsGrey(face_, ppem);
 
-    // Lines: the post table's underline (its position is that of the line's centre), the OS/2
-    // table's strike-out; a line is at least a pixel thick.
+    // Lines, placed by their top edge: the post table's underline position (as stored, not as
+    // FreeType adjusts it) and the OS/2 table's strike-out, each less half the line's thickness;
+    // a line is at least a pixel thick.
     const auto scale = [&](std::int64_t units) { return RoundDiv(units * ppem, upem); };
     if (key.underline) {
+      const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face_, FT_SFNT_POST));
+      const std::int64_t position =
+          post != nullptr ? static_cast<FT_Short>(post->underlinePosition)
+                          : face_->underline_position + face_->underline_thickness / 2;
       const std::int32_t thickness = std::max(1, scale(face_->underline_thickness));
-      underline_ = Bar{-scale(face_->underline_position) - thickness / 2, thickness};
+      underline_ = Bar{-scale(position) - thickness / 2, thickness};
     }
     if (key.strikeOut) {
       const std::int32_t thickness =
@@ -184,8 +203,8 @@ class Font final : public CaptionMeasurer {
   Glyph Rasterise(char32_t c) const {
     Glyph glyph;
     const FT_UInt index = FT_Get_Char_Index(face_, c);
-    const FT_Int32 target = antialiased_ ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_MONO;
-    if (FT_Load_Glyph(face_, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | target) != 0) {
+    // Hinted as for grey levels even when drawn in black and white: the advances stay the same.
+    if (FT_Load_Glyph(face_, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) {
       return glyph;
     }
     FT_GlyphSlot slot = face_->glyph;
