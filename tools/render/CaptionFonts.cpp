@@ -239,7 +239,7 @@ class Font final : public CaptionMeasurer {
         if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
           out[x] = (row[x >> 3] >> (7 - (x & 7)) & 1) != 0 ? 16 : 0;
         } else {
-          out[x] = static_cast<std::uint8_t>((row[x] * 16 + 128) / 256);  // 17 levels, as GDI
+          out[x] = static_cast<std::uint8_t>(row[x] * 17 / 256);  // 17 levels, as GDI cuts them
         }
       }
     }
@@ -266,7 +266,8 @@ constexpr std::array<std::uint8_t, 17> kRamp = {0,    0x4d, 0x68, 0x7c, 0x8c, 0x
 
 std::uint8_t Blend(std::uint8_t dst, std::uint8_t text, int level) {
   if (level >= 16) return text;
-  if (level <= 0 || dst == text) return dst;
+  // The faintest level is left undrawn, as GDI leaves it.
+  if (level <= 1 || dst == text) return dst;
   const unsigned t = text;
   if (dst > text) {
     const unsigned max = kRamp[16 - level] + (0xFFu - kRamp[16 - level]) * t / 0xFF;
@@ -363,7 +364,7 @@ class Stage {
       std::uint8_t* pixel = RowOf(static_cast<std::int32_t>(sy)) + x0 * 3;
       for (std::int64_t sx = x0; sx < x1; ++sx, pixel += 3) {
         const int level = levels[sx - left];
-        if (level == 0) continue;
+        if (level <= 1) continue;
         pixel[0] = colour.table[0][level][pixel[0]];
         pixel[1] = colour.table[1][level][pixel[1]];
         pixel[2] = colour.table[2][level][pixel[2]];
@@ -453,8 +454,8 @@ class CaptionFonts::Impl {
     Font* font = FontFor(caption.font);
     if (font == nullptr || frame.glyphs.empty()) return;
     const ClipMask clip(frame.clip, width, height);
-    static const BlendTable black(0);
-    const BlendTable colour(caption.textColour & 0xFFFFFF);
+    const BlendTable& black = BlendFor(0);
+    const BlendTable& colour = BlendFor(caption.textColour & 0xFFFFFF);
     for (const PlacedGlyph& placed : frame.glyphs) {
       if (placed.index < 0 || static_cast<std::size_t>(placed.index) >= glyphs.size()) continue;
       const CaptionGlyph& laid = glyphs[static_cast<std::size_t>(placed.index)];
@@ -474,6 +475,13 @@ class CaptionFonts::Impl {
     stage.DrawGlyph(glyph, x, y, colour, clip);
     if (font.Underline()) stage.FillBar(x, glyph.advance, y, *font.Underline(), colour, clip);
     if (font.StrikeOut()) stage.FillBar(x, glyph.advance, y, *font.StrikeOut(), colour, clip);
+  }
+
+  // Tables are kept per colour: making one costs more than drawing a caption with it.
+  const BlendTable& BlendFor(std::uint32_t colour) {
+    std::unique_ptr<BlendTable>& table = blends_[colour];
+    if (!table) table = std::make_unique<BlendTable>(colour);
+    return *table;
   }
 
   std::unique_ptr<Font> Open(const FontKey& key) {
@@ -553,6 +561,7 @@ class CaptionFonts::Impl {
   FcConfig* config_ = nullptr;
   std::map<FontKey, std::unique_ptr<Font>> fonts_;
   std::set<std::string> warned_;
+  std::map<std::uint32_t, std::unique_ptr<BlendTable>> blends_;
 };
 
 CaptionFonts::CaptionFonts(std::ostream& warnings) : impl_(std::make_unique<Impl>(warnings)) {}
