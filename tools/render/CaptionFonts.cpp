@@ -148,6 +148,8 @@ class Font final : public CaptionMeasurer {
     // Negative: the em size. Positive: the cell, ascent + descent, which sets the em size.
     const std::int64_t height = key.height == 0 ? kDefaultCellHeight : key.height;
     std::int64_t ppem = height < 0 ? -height : RoundDiv(upem * height, winAscent + winDescent);
+    // A cell rounded up past the height asked for takes the em size below, as GDI does.
+    if (height > 0 && ppem > 1 && RoundDiv((winAscent + winDescent) * ppem, upem) > height) --ppem;
     ppem = std::clamp<std::int64_t>(ppem, 1, 0x7FFF);
     FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(ppem));
     // Both from the em size, each rounded: a cell of 100 pixels in Times New Roman is one pixel
@@ -507,19 +509,21 @@ class CaptionFonts::Impl {
       FcChar8* file = nullptr;
       FcChar8* family = nullptr;
       int index = 0;
-      double weight = FC_WEIGHT_REGULAR;
-      int slant = FC_SLANT_ROMAN;
       FcPatternGetString(match, FC_FAMILY, 0, &family);
       FcPatternGetInteger(match, FC_INDEX, 0, &index);
-      FcPatternGetDouble(match, FC_WEIGHT, 0, &weight);
-      FcPatternGetInteger(match, FC_SLANT, 0, &slant);
       if (family != nullptr) used = reinterpret_cast<const char*>(family);
       FT_Face face = nullptr;
       if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
           FT_New_Face(library_, reinterpret_cast<const char*>(file), index, &face) == 0) {
         FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-        font = std::make_unique<Font>(face, key, bold && weight < FC_WEIGHT_DEMIBOLD,
-                                      key.italic && slant == FC_SLANT_ROMAN);
+        // The face's own style, not the match's: fontconfig marks a regular face chosen for a
+        // bold request as bold (and to be emboldened) itself.
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+        const bool faceBold =
+            (face->style_flags & FT_STYLE_FLAG_BOLD) != 0 ||
+            (os2 != nullptr && os2->version != 0xFFFF && os2->usWeightClass >= kBoldWeight);
+        const bool faceItalic = (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+        font = std::make_unique<Font>(face, key, bold && !faceBold, key.italic && !faceItalic);
       }
       if (!key.face.empty() && !IsStandIn(pattern, used)) {
         Warn(key.face,
