@@ -205,13 +205,17 @@ class Font final : public CaptionMeasurer {
   Glyph Rasterise(char32_t c) const {
     Glyph glyph;
     const FT_UInt index = FT_Get_Char_Index(face_, c);
-    // Hinted as for grey levels even when drawn in black and white: the advances stay the same.
-    if (FT_Load_Glyph(face_, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) {
+    // Measured as hinted for grey levels, in whole pixels, whatever the drawing: that is what
+    // GDI measures a character by.
+    if (FT_Load_Glyph(face_, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return glyph;
+    FT_GlyphSlot slot = face_->glyph;
+    FT_Pos advance = slot->advance.x;
+    // Black and white is drawn from the outline hinted for it.
+    if (!antialiased_ &&
+        FT_Load_Glyph(face_, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) !=
+            0) {
       return glyph;
     }
-    FT_GlyphSlot slot = face_->glyph;
-    // The hinted advance, in whole pixels, is what GDI measures a character by.
-    FT_Pos advance = slot->advance.x;
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
       if (synthBold_) {
         // A face without a bold style is thickened sideways by a 24th of its em, and each
