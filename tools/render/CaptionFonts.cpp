@@ -218,9 +218,9 @@ class Font final : public CaptionMeasurer {
     }
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
       if (synthBold_) {
-        // A face without a bold style is thickened sideways by a 24th of its em, and each
-        // character takes a pixel more room, as GDI does under wine.
-        FT_Outline_EmboldenXY(&slot->outline, static_cast<FT_Pos>(ppem_) * 64 / 24, 0);
+        // A face without a bold style is thickened by a 24th of its em, and each character
+        // takes a pixel more room, as GDI does under wine.
+        FT_Outline_Embolden(&slot->outline, static_cast<FT_Pos>(ppem_) * 64 / 24);
         advance += 64;
       }
       if (synthItalic_) {
