@@ -304,7 +304,9 @@ struct BlendTable {
 class ClipMask {
  public:
   ClipMask(const CaptionClip& clip, std::int32_t width, std::int32_t height)
-      : clip_(clip), width_(width), height_(height) {}
+      : clip_(clip), width_(width), height_(height) {
+    if (clip.kind == CaptionClip::Kind::kEllipse) RoundRegion();
+  }
 
   bool Row(std::int32_t y, std::int32_t* from, std::int32_t* to) const {
     *from = 0;
@@ -314,34 +316,86 @@ class ClipMask {
       case CaptionClip::Kind::kNone:
         return true;
       case CaptionClip::Kind::kRectangle:
-        if (y < clip_.top || y >= clip_.bottom) return false;
-        *from = std::max(*from, clip_.left);
-        *to = std::min(*to, clip_.right);
-        return *from < *to;
-      case CaptionClip::Kind::kEllipse: {
-        // The ellipse inscribed in the box, sampled at pixel centres: a round-cornered
-        // rectangle whose corners are the whole box.
-        if (y < clip_.top || y >= clip_.bottom || clip_.left >= clip_.right) return false;
-        const double rx = (static_cast<double>(clip_.right) - clip_.left) / 2;
-        const double ry = (static_cast<double>(clip_.bottom) - clip_.top) / 2;
-        const double cx = clip_.left + rx;
-        const double v = (y + 0.5 - (clip_.top + ry)) / ry;
-        if (v * v >= 1.0) return false;
-        const double half = rx * std::sqrt(1.0 - v * v);
-        *from = std::max<std::int32_t>(
-            *from, static_cast<std::int32_t>(std::max(std::ceil(cx - half - 0.5), -1e9)));
-        *to = std::min<std::int32_t>(
-            *to, static_cast<std::int32_t>(std::min(std::floor(cx + half - 0.5) + 1, 1e9)));
-        return *from < *to;
-      }
+        return Narrow(y, clip_.top, clip_.bottom, clip_.left, clip_.right, from, to);
+      case CaptionClip::Kind::kEllipse:
+        if (!spans_.empty()) {
+          const std::int64_t row = static_cast<std::int64_t>(y) - spansTop_;
+          if (row < 0 || row >= static_cast<std::int64_t>(spans_.size())) return false;
+          const Span& span = spans_[static_cast<std::size_t>(row)];
+          return Narrow(y, y, y + 1, span.left, span.right, from, to);
+        }
+        return Narrow(y, rect_.top, rect_.bottom, rect_.left, rect_.right, from, to);
     }
     return false;
   }
 
  private:
+  struct Span {
+    std::int64_t left = 0;
+    std::int64_t right = 0;  // excluded
+  };
+
+  static bool Narrow(std::int64_t y, std::int64_t top, std::int64_t bottom, std::int64_t left,
+                     std::int64_t right, std::int32_t* from, std::int32_t* to) {
+    if (y < top || y >= bottom) return false;
+    *from = static_cast<std::int32_t>(std::max<std::int64_t>(*from, left));
+    *to = static_cast<std::int32_t>(std::min<std::int64_t>(*to, right));
+    return *from < *to;
+  }
+
+  // The rows of the region GDI makes for an ellipse: a round-cornered rectangle whose corners
+  // are as wide and high as the whole box, traced with integer steps, the box's right column
+  // and bottom row left out. Pixel for pixel as GDI clips, so that an iris's edge matches.
+  void RoundRegion() {
+    std::int64_t left = std::min(clip_.left, clip_.right);
+    std::int64_t right = std::max(clip_.left, clip_.right) - 1;
+    std::int64_t top = std::min(clip_.top, clip_.bottom);
+    std::int64_t bottom = std::max(clip_.top, clip_.bottom) - 1;
+    rect_ = {CaptionClip::Kind::kRectangle, static_cast<std::int32_t>(left),
+             static_cast<std::int32_t>(top), static_cast<std::int32_t>(right),
+             static_cast<std::int32_t>(bottom)};
+    const std::int64_t width = right - left;
+    const std::int64_t height = bottom - top;
+    // Too small to be round: a rectangle. Too large to be traced in a frame's time (a damaged
+    // film's): also a rectangle, the stage is inside it anyway.
+    if (width < 2 || height < 2 || width > (1 << 20) || height > (1 << 20)) return;
+    spans_.assign(static_cast<std::size_t>(height), Span{});
+    spansTop_ = top;
+    const std::int64_t a = width - 1;
+    const std::int64_t b = height - 1;
+    const std::int64_t asq = 8 * a * a;
+    const std::int64_t bsq = 8 * b * b;
+    std::int64_t dx = 4 * b * b * (1 - a);
+    std::int64_t dy = 4 * a * a * (1 + b % 2);
+    std::int64_t err = dx + dy + a * a * (b % 2);
+    std::int64_t x = 0;
+    std::int64_t y = height / 2;
+    spans_[static_cast<std::size_t>(y)] = {left, right};
+    while (x <= width / 2) {
+      const std::int64_t e2 = 2 * err;
+      if (e2 >= dx) {
+        ++x;
+        dx += bsq;
+        err += dx;
+      }
+      if (e2 <= dy) {
+        ++y;
+        dy += asq;
+        err += dy;
+        if (y < height) spans_[static_cast<std::size_t>(y)] = {left + x, right - x};
+      }
+    }
+    for (std::int64_t i = 0; i < height / 2; ++i) {
+      spans_[static_cast<std::size_t>(i)] = spans_[static_cast<std::size_t>(b - i)];
+    }
+  }
+
   CaptionClip clip_;
   std::int32_t width_;
   std::int32_t height_;
+  CaptionClip rect_;
+  std::vector<Span> spans_;
+  std::int64_t spansTop_ = 0;
 };
 
 class Stage {
