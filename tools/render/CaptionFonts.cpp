@@ -583,7 +583,7 @@ class CaptionFonts::Impl {
         const bool faceItalic = (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
         font = std::make_unique<Font>(face, key, bold && !faceBold, key.italic && !faceItalic);
       }
-      if (!key.face.empty() && !IsStandIn(pattern, used)) {
+      if (!key.face.empty() && !IsStandIn(pattern, match)) {
         Warn(key.face,
              "caption font \"" + key.face + "\" is not installed: using \"" + used + "\"");
       }
@@ -597,19 +597,23 @@ class CaptionFonts::Impl {
     return font;
   }
 
-  // Whether `used` is the face asked for or one fontconfig holds to be the same face under
+  // Whether `match` is the face asked for or one fontconfig holds to be the same face under
   // another name (Liberation Sans for Arial: same widths, same heights), bound as strongly as
   // the name asked for. A generic fallback (DejaVu Sans for any sans-serif) is bound weakly.
-  static bool IsStandIn(FcPattern* substituted, const std::string& used) {
+  // A face may have several names (DejaVu Sans is also DejaVu Sans Condensed): any will do.
+  static bool IsStandIn(FcPattern* substituted, FcPattern* match) {
     FcValue value;
     FcValueBinding binding;
     for (int i = 0;
          FcPatternGetWithBinding(substituted, FC_FAMILY, i, &value, &binding) == FcResultMatch;
          ++i) {
-      if (value.type != FcTypeString) continue;
-      const std::string_view name = reinterpret_cast<const char*>(value.u.s);
       if (binding == FcValueBindingWeak) break;
-      if (SameName(name, used)) return true;
+      if (value.type != FcTypeString) continue;
+      const std::string_view asked = reinterpret_cast<const char*>(value.u.s);
+      FcChar8* name = nullptr;
+      for (int j = 0; FcPatternGetString(match, FC_FAMILY, j, &name) == FcResultMatch; ++j) {
+        if (SameName(asked, reinterpret_cast<const char*>(name))) return true;
+      }
     }
     return false;
   }
