@@ -246,5 +246,17 @@ TEST_F(CaptionFontsStage, UnderlineRunsUnderEachAdvance) {
   EXPECT_GE(line.top, 20 + block_.height * 3 / 4);  // at the baseline, below the letters
 }
 
+TEST_F(CaptionFontsStage, NonAntialiasedQualityDrawsOnlyTheTextColour) {
+  Caption caption = MakeCaption("Arial", -40, "Wave");
+  const auto between = [](const std::uint8_t* p) { return p[0] != 128 && p[0] != 255; };
+  DrawText(caption);
+  EXPECT_NE(Where(between).right, -1);  // grey levels at the edges
+  bits_.assign(bits_.size(), 128);
+  caption.font.quality = 3;  // NONANTIALIASED_QUALITY
+  DrawText(caption);
+  EXPECT_NE(Where(Changed).right, -1);
+  EXPECT_EQ(Where(between).right, -1);
+}
+
 }  // namespace
 }  // namespace lumafolio::render
