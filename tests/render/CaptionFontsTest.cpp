@@ -100,6 +100,13 @@ TEST(CaptionFontsMeasure, CellHeightIsAscentPlusDescent) {
     }
   }
   EXPECT_EQ(warnings.str(), "");  // the Windows faces are Liberation's under their own names
+
+  // A damaged film's font is drawn no larger than the largest stage needs.
+  std::vector<CaptionGlyph> glyphs(kMaxCaptionGlyphs);
+  CaptionExtent block;
+  ASSERT_EQ(fonts.Layout(MakeCaption("Arial", -2'000'000'000, "W"), glyphs, &block), 1);
+  EXPECT_LT(block.height, 3000);
+  EXPECT_GT(block.height, 1000);
 }
 
 TEST(CaptionFontsFaces, MissingFaceWarnsOnceAndStillDraws) {

@@ -31,6 +31,9 @@ constexpr int kBoldWeight = 600;
 constexpr std::uint8_t kNonAntialiasedQuality = 3;
 // The height GDI gives a font asked for with lfHeight 0.
 constexpr int kDefaultCellHeight = 16;
+// The largest em drawn: taller than any stage a caption is scaled to, small enough that a
+// damaged film's huge font cannot make each cached glyph hundreds of megabytes.
+constexpr std::int64_t kMaxEm = 2048;
 
 // Every byte of the text as the Unicode character Windows-1252 makes of it.
 std::array<char32_t, 256> MakeCodePoints() {
@@ -150,7 +153,7 @@ class Font final : public CaptionMeasurer {
     std::int64_t ppem = height < 0 ? -height : RoundDiv(upem * height, winAscent + winDescent);
     // A cell rounded up past the height asked for takes the em size below, as GDI does.
     if (height > 0 && ppem > 1 && RoundDiv((winAscent + winDescent) * ppem, upem) > height) --ppem;
-    ppem = std::clamp<std::int64_t>(ppem, 1, 0x7FFF);
+    ppem = std::clamp<std::int64_t>(ppem, 1, kMaxEm);
     FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(ppem));
     // Both from the em size, each rounded: a cell of 100 pixels in Times New Roman is one pixel
     // short, as GDI measures it too.
