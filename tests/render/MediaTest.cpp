@@ -77,6 +77,20 @@ double Rms(const std::vector<float>& stereo, std::size_t from, std::size_t to) {
   return std::sqrt(sum / double(2 * (to - from)));
 }
 
+// A format 0 MIDI file, 480 ticks a quarter note at 120 beats a minute: C4 and then E4 on a
+// piano, half a second each.
+std::vector<uint8_t> TwoNotes() {
+  std::vector<uint8_t> track = {0x00, 0xC0, 0x00,                                // piano
+                                0x00, 0x90, 60,   100, 0x83, 0x60, 0x80, 60, 0,  // C4, 480 ticks
+                                0x00, 0x90, 64,   100, 0x83, 0x60, 0x80, 64, 0,  // E4
+                                0x00, 0xFF, 0x2F, 0x00};
+  std::vector<uint8_t> out = {
+      'M', 'T',  'h',  'd', 0,   0,   0,   6, 0, 0, 0,
+      1,   0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(track.size())};
+  out.insert(out.end(), track.begin(), track.end());
+  return out;
+}
+
 TEST(MediaTest, WaveFilesComeOutAt48kHzStereoWithTheirLengthAndShape) {
   TempDir dir;
   WriteBytes(dir.File("mono8.wav"), SineWave(22050, 1, 8, 0.5));
@@ -99,20 +113,6 @@ TEST(MediaTest, WaveFilesComeOutAt48kHzStereoWithTheirLengthAndShape) {
   EXPECT_GT(Correlation(stereoOut, 0, 440, 0.5), 0.999);
   EXPECT_GT(Correlation(stereoOut, 1, 660, 0.5), 0.999);
   EXPECT_TRUE(warnings.str().empty());
-}
-
-// A format 0 MIDI file, 480 ticks a quarter note at 120 beats a minute: C4 and then E4 on a
-// piano, half a second each.
-std::vector<uint8_t> TwoNotes() {
-  std::vector<uint8_t> track = {0x00, 0xC0, 0x00,                                // piano
-                                0x00, 0x90, 60,   100, 0x83, 0x60, 0x80, 60, 0,  // C4, 480 ticks
-                                0x00, 0x90, 64,   100, 0x83, 0x60, 0x80, 64, 0,  // E4
-                                0x00, 0xFF, 0x2F, 0x00};
-  std::vector<uint8_t> out = {
-      'M', 'T',  'h',  'd', 0,   0,   0,   6, 0, 0, 0,
-      1,   0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(track.size())};
-  out.insert(out.end(), track.begin(), track.end());
-  return out;
 }
 
 TEST(MediaTest, MidiFilesPlayTheirNotesAndThenEnd) {
@@ -160,9 +160,13 @@ TEST(MediaTest, MissingAndDamagedMusicFilesThrowWithTheirName) {
   std::vector<uint8_t> damaged = SineWave(22050, 1, 16, 0.1);
   std::fill(damaged.begin() + 8, damaged.begin() + 40, 0xEE);  // "WAVE" and the format gone
   WriteBytes(dir.File("damaged.wav"), damaged);
-  WriteBytes(dir.File("damaged.mid"), {'M', 'I', 'D', 'I', 0, 0, 0, 0});
+  std::vector<uint8_t> cut = TwoNotes();
+  cut.resize(30);  // the track ends in the middle of its first note
+  WriteBytes(dir.File("damaged.mid"), cut);
+  WriteBytes(dir.File("other.mid"), {'M', 'I', 'D', 'I', 0, 0, 0, 0});
   std::ostringstream warnings;
-  for (const std::string name : {"missing.wav", "damaged.wav", "missing.mid", "damaged.mid"}) {
+  for (const std::string name :
+       {"missing.wav", "damaged.wav", "missing.mid", "damaged.mid", "other.mid"}) {
     try {
       OpenMusic(dir.File(name), warnings);
       ADD_FAILURE() << name << " opened";
@@ -202,7 +206,19 @@ TEST(MediaTest, VideoFramesComeAtTheirTimesUntilTheEnd) {
   EXPECT_FALSE(video.FrameAt(18 / 60.0, 64, 48, bgr));
   EXPECT_FALSE(video.FrameAt(1.0, 64, 48, bgr));
 
-  EXPECT_THROW(VideoItem(dir.File("missing.avi")), std::runtime_error);
+  // A file that is not there, one cut off in its headers, and one without pictures.
+  std::vector<uint8_t> cut = test::MakeTestAviWithSound(32, 16, colours);
+  cut.resize(100);
+  WriteBytes(dir.File("cut.avi"), cut);
+  WriteBytes(dir.File("silent.wav"), SineWave(22050, 1, 16, 0.1));
+  for (const std::string name : {"missing.avi", "cut.avi", "silent.wav"}) {
+    try {
+      VideoItem failed(dir.File(name));
+      ADD_FAILURE() << name << " opened";
+    } catch (const std::runtime_error& error) {
+      EXPECT_NE(std::string(error.what()).find(dir.File(name)), std::string::npos) << error.what();
+    }
+  }
 }
 
 TEST(MediaTest, VideoSoundPlaysOnPastItsPictures) {

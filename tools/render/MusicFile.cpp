@@ -161,6 +161,9 @@ class MidiMusic final : public SoundSource {
         fluid_player_play(player_) != FLUID_OK) {
       Fail("cannot be played");
     }
+    // The sequencer reads the file as it starts playing: a damaged one fails here, when the
+    // music is opened, rather than half-way through the render.
+    Synthesise();
   }
 
   void Release() {

@@ -1,6 +1,7 @@
 #include "tools/render/VideoItem.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -62,6 +63,8 @@ struct VideoItem::Decoder {
   long serial = 0;  // of `current`, counting from 1
 
   SwsContext* scaler = nullptr;
+  std::array<int, 5> scalerKey{};  // source width, height, format, range; target width
+  int scalerHeight = 0;
   std::vector<std::uint8_t> scaled;
   long scaledSerial = 0;
   int scaledWidth = 0, scaledHeight = 0;
@@ -119,6 +122,50 @@ struct VideoItem::Decoder {
     next.start = static_cast<double>(pts - firstPts) * av_q2d(timeBase);
     next.length = static_cast<double>(duration) * av_q2d(timeBase);
     next.valid = true;
+  }
+
+  // The scaler from `frame` to BGR at `width` x `height`, made again only when either changes.
+  // The JPEG formats ("yuvj") are passed to swscale as what they are, YUV in the full range:
+  // given as themselves, swscale warns on every frame and its cache never matches.
+  void Scaler(const AVFrame& frame, int toWidth, int toHeight, const std::string& path) {
+    auto source = static_cast<AVPixelFormat>(frame.format);
+    bool full = frame.color_range == AVCOL_RANGE_JPEG;
+    switch (source) {
+      case AV_PIX_FMT_YUVJ420P:
+        source = AV_PIX_FMT_YUV420P, full = true;
+        break;
+      case AV_PIX_FMT_YUVJ422P:
+        source = AV_PIX_FMT_YUV422P, full = true;
+        break;
+      case AV_PIX_FMT_YUVJ444P:
+        source = AV_PIX_FMT_YUV444P, full = true;
+        break;
+      case AV_PIX_FMT_YUVJ440P:
+        source = AV_PIX_FMT_YUV440P, full = true;
+        break;
+      case AV_PIX_FMT_YUVJ411P:
+        source = AV_PIX_FMT_YUV411P, full = true;
+        break;
+      default:
+        break;
+    }
+    const std::array<int, 5> key = {frame.width, frame.height, source, full, toWidth};
+    if (scaler && key == scalerKey && toHeight == scalerHeight) return;
+    sws_freeContext(scaler);
+    scaler = sws_getContext(frame.width, frame.height, source, toWidth, toHeight, AV_PIX_FMT_BGR24,
+                            SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!scaler) throw std::runtime_error(path + ": a video frame cannot be scaled");
+    int *inverse = nullptr, *table = nullptr;
+    int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
+    if (sws_getColorspaceDetails(scaler, &inverse, &srcRange, &table, &dstRange, &brightness,
+                                 &contrast, &saturation) >= 0) {
+      // Old codecs say nothing of their colours: BT.601, as Windows' decoders had it.
+      const int space = frame.colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+      sws_setColorspaceDetails(scaler, sws_getCoefficients(space), full ? 1 : 0,
+                               sws_getCoefficients(SWS_CS_DEFAULT), 1, brightness, contrast,
+                               saturation);
+    }
+    scalerKey = key, scalerHeight = toHeight;
   }
 
   // Makes `next` the frame on screen and decodes the one after it.
@@ -199,10 +246,7 @@ bool VideoItem::FrameAt(double seconds, int width, int height, std::vector<std::
 
   if (d.scaledSerial != d.serial || d.scaledWidth != width || d.scaledHeight != height) {
     const AVFrame& frame = *d.current.frame;
-    d.scaler = sws_getCachedContext(d.scaler, frame.width, frame.height,
-                                    static_cast<AVPixelFormat>(frame.format), width, height,
-                                    AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!d.scaler) throw std::runtime_error(path_ + ": a video frame cannot be scaled");
+    d.Scaler(frame, width, height, path_);
     d.scaled.resize(static_cast<std::size_t>(width) * 3 * static_cast<std::size_t>(height));
     std::uint8_t* planes[4] = {d.scaled.data(), nullptr, nullptr, nullptr};
     const int strides[4] = {width * 3, 0, 0, 0};
