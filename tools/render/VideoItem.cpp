@@ -89,10 +89,8 @@ struct VideoItem::Decoder {
       const int received = avcodec_receive_frame(codec, next.frame);
       if (received == 0) break;
       if (received == AVERROR_EOF) return;
-      if (received != AVERROR(EAGAIN)) {
-        if (draining) return;  // nothing more will come out
-        continue;              // the decoder dropped a damaged frame
-      }
+      // Any other answer is a damaged frame the decoder dropped: on to the next packet.
+      if (received != AVERROR(EAGAIN) && draining) return;  // nothing more will come out
       const int read = av_read_frame(format, packet);
       if (read == AVERROR_EOF) {
         draining = true;
