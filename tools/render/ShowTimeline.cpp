@@ -305,7 +305,14 @@ class ShowTimeline::Player {
     if (MusicKindOf(item.musicFile) == MusicKind::kNone && MusicKindOf(path) == MusicKind::kNone) {
       return;
     }
-    music_ = OpenMusic(path, t_.warnings_);
+    try {
+      music_ = OpenMusic(path, t_.warnings_);
+    } catch (const std::runtime_error& error) {
+      // The player plays on in silence when MCI cannot open the music.
+      music_.reset();
+      t_.warnings_ << "warning: the music of item " << item.position << " cannot be played ("
+                   << error.what() << "): silence, as in the player\n";
+    }
   }
 
   void Hold(const StagePicture& frame, std::int64_t frames) {
