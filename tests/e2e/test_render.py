@@ -20,10 +20,12 @@ HOST_TITLE = "Lumafolio Standalone Player"
 ROW = 800 * 3
 STEPS = 2
 HOLD = 3  # seconds
-# Of the pixels near the captions, the share that may differ by more than FAR levels in a channel,
-# and the most the count of caption pixels may differ between the two (edges one pixel apart).
+# Of the pixels near the captions, the share that may differ by more than FAR levels in a channel.
+# FreeType 2.12 and wine's GDI on this system agree on every pixel of the faces used here (Liberation
+# Sans, Serif and Mono under the Windows names); the margin is for another FreeType version on one
+# side only, whose hinting may move an edge by a pixel here and there.
 FAR = 64
-FAR_SHARE = 0.06
+FAR_SHARE = 0.005
 
 CAPTIONS = [
     [('"Arial, shadowed"', "appear", 40, 40, "FFFFFF", 'face = "Arial", height = -36', True),
@@ -135,15 +137,22 @@ class RenderAgreesWithPlayerTest(unittest.TestCase):
         self.assertTrue(boxes, f"{name}: the renderer drew no captions")
         best, best_score = None, None
         deadline = time.monotonic() + timeout
+        previous = None
         while time.monotonic() < deadline:
             shown = grab(session)
+            # Only a stage that stands still is compared: a caption may pass close to its place
+            # on its way there.
+            if shown != previous:
+                previous = shown
+                continue
             outside, near, far = compare(shown, expected, boxes)
             score = (outside, far)
             if best_score is None or score < best_score:
                 best, best_score, share = shown, score, far / max(near, 1)
             if outside == 0 and far <= FAR_SHARE * near:
                 print(f"{name}: {far} of {near} pixels near the captions differ by more than {FAR} "
-                      f"({100 * far / max(near, 1):.2f} %)", file=sys.stderr)
+                      f"({100 * far / max(near, 1):.2f} %); the whole stage "
+                      f"{'is identical' if shown == expected else 'differs'}", file=sys.stderr)
                 return
         self.save(f"{name}-expected", expected)
         self.save(f"{name}-player", best)
