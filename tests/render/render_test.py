@@ -85,7 +85,7 @@ class RenderTest(unittest.TestCase):
         first, again, other = (self.work / n for n in ("first", "again", "other"))
         filmtool("render", film, "-o", first, "--quiet")
         filmtool("render", film, "-o", again, "--quiet")
-        filmtool("render", film, "-o", other, "--quiet", "--seed", "7")
+        filmtool("render", film, "-o", other, "--quiet", "--seed", "12345")
 
         steps = [10, 6, 5]
         frames = self.frames(first)
@@ -102,7 +102,8 @@ class RenderTest(unittest.TestCase):
         for held in (end_of_second + 1, end_of_second + 33, second_start + steps[1] + 33 + FPS):
             self.assertEqual(pixels(frames[held]), stripes, f"held frame {held}")
 
-        # The same seed draws the same frames; another seed another random transition.
+        # The same seed draws the same frames; another seed another random transition (the
+        # generator's first number after seeds below a few hundred picks the first effect).
         def digests(files):
             return [hashlib.sha256(f.read_bytes()).hexdigest() for f in files]
         self.assertEqual(digests(frames), digests(self.frames(again)))
