@@ -37,7 +37,7 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
-void WritePng(const std::string& path, const RgbImage& image) {
+void WritePng(const std::string& path, const RgbImage& image, int compressionLevel) {
   if (image.width <= 0 || image.height <= 0 ||
       image.rgb.size() != static_cast<std::size_t>(image.width) * image.height * 3) {
     throw std::runtime_error("cannot write " + path + ": the picture has no consistent size");
@@ -52,6 +52,7 @@ void WritePng(const std::string& path, const RgbImage& image) {
   }
   try {
     png_init_io(png, file.get());
+    if (compressionLevel >= 0) png_set_compression_level(png, compressionLevel);
     png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);

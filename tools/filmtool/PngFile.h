@@ -16,7 +16,8 @@ struct RgbImage {
 
 // Writes or reads a PNG file through libpng. Reading accepts any bit depth and colour type and
 // converts it to 8-bit RGB (alpha dropped). Both throw std::runtime_error with the file's name.
-void WritePng(const std::string& path, const RgbImage& image);
+// `compressionLevel` is zlib's, 0 (fastest) to 9 (smallest); -1 is libpng's default.
+void WritePng(const std::string& path, const RgbImage& image, int compressionLevel = -1);
 RgbImage ReadPng(const std::string& path);
 // The same for a PNG file already read into memory; `name` only goes into messages.
 RgbImage ReadPngBytes(std::span<const std::uint8_t> png, const std::string& name);
