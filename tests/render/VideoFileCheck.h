@@ -30,12 +30,29 @@ inline nlohmann::json Probe(const std::string& path) {
       RunAndRead("ffprobe -v error -show_streams -show_format -of json " + Quoted(path)));
 }
 
-// Every frame as packed BGR rows, top-down, at the stored size: as stored, none repeated or
-// dropped to fit a constant rate (Matroska keeps times in milliseconds).
+// The ffmpeg command that writes every frame as packed BGR rows, top-down, at the stored size:
+// as stored, none repeated or dropped to fit a constant rate (Matroska keeps times in
+// milliseconds).
+inline std::string DecodeBgrCommand(const std::string& path) {
+  return "ffmpeg -v error -i " + Quoted(path) +
+         " -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt bgr24 -";
+}
+
 inline std::vector<std::uint8_t> DecodeBgr(const std::string& path) {
-  std::string bytes = RunAndRead("ffmpeg -v error -i " + Quoted(path) +
-                                 " -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt bgr24 -");
+  std::string bytes = RunAndRead(DecodeBgrCommand(path));
   return {bytes.begin(), bytes.end()};
+}
+
+// The same one frame at a time, for films too long to hold: `use(index, frame)` for each.
+template <typename Use>
+int ForEachDecodedFrame(const std::string& path, std::size_t frameBytes, Use&& use) {
+  FILE* pipe = popen(DecodeBgrCommand(path).c_str(), "r");
+  if (!pipe) throw std::runtime_error("cannot run ffmpeg");
+  std::vector<std::uint8_t> frame(frameBytes);
+  int count = 0;
+  while (std::fread(frame.data(), 1, frameBytes, pipe) == frameBytes) use(count++, frame.data());
+  if (pclose(pipe) != 0) throw std::runtime_error("ffmpeg could not decode " + path);
+  return count;
 }
 
 // The sound as 48 kHz interleaved stereo floats.

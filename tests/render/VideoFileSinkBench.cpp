@@ -114,19 +114,17 @@ void Run(const Photo& photo, RenderFormat format, int frames, const std::string&
   timed([&] { sink->Finish(); });
 
   // Quality: every decoded frame against the frame it came from.
-  const std::vector<std::uint8_t> decoded = lumafolio::test::DecodeBgr(path);
   const std::size_t frameBytes = std::size_t(format.width) * format.height * 3;
   double worst = 99, sum = 0, worstLuma = 99, sumLuma = 0;
-  const int count = int(decoded.size() / frameBytes);
-  for (int i = 0; i < count; ++i) {
-    const lumafolio::test::Quality psnr =
-        lumafolio::test::Psnr(&decoded[frameBytes * i], format.width, panner.Frame(i).data(),
-                              format.width, format.height);
-    worst = std::min(worst, psnr.rgb);
-    sum += psnr.rgb;
-    worstLuma = std::min(worstLuma, psnr.luma);
-    sumLuma += psnr.luma;
-  }
+  const int count = lumafolio::test::ForEachDecodedFrame(
+      path, frameBytes, [&](int i, const std::uint8_t* decoded) {
+        const lumafolio::test::Quality psnr = lumafolio::test::Psnr(
+            decoded, format.width, panner.Frame(i).data(), format.width, format.height);
+        worst = std::min(worst, psnr.rgb);
+        sum += psnr.rgb;
+        worstLuma = std::min(worstLuma, psnr.luma);
+        sumLuma += psnr.luma;
+      });
   std::printf(
       "%-5s %4dx%-4d @%2d: %4d frames in %6.2f s = %6.1f frames/s (%.2fx real time), "
       "%6.0f kB, PSNR (RGB) mean %.1f dB, worst %.1f dB, PSNR (luma) mean %.1f dB, worst %.1f dB\n",

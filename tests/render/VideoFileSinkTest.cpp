@@ -1,6 +1,7 @@
 // The video file writer against ffprobe and ffmpeg: the streams, rate and length a player sees,
 // the pictures and sound that come back out, and no file left behind by a render that fails.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -75,6 +76,8 @@ struct Case {
   const char* videoCodec;
   const char* audioCodec;  // nullptr: written without sound
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class VideoFileSinkTest : public testing::TestWithParam<Case> {};
 
@@ -171,16 +174,25 @@ TEST(VideoFileSinkFailureTest, NothingIsLeftBehind) {
     dropped->Frame(frame.data(), sound);
   }  // `dropped` neither finished nor abandoned
   test::WriteBytes(dir.File("plain-file"), {1, 2, 3});
-  for (const std::string& bad : {dir.File("missing/film.mp4"), dir.File("plain-file/film.mkv")}) {
-    auto sink = MakeVideoFileSink(bad);
+  std::vector<std::string> bad = {dir.File("missing/film.mp4"), dir.File("plain-file/film.mkv")};
+  if (geteuid() != 0) {  // root writes into any folder
+    std::filesystem::create_directory(dir.File("read-only"));
+    std::filesystem::permissions(dir.File("read-only"), std::filesystem::perms::owner_read |
+                                                            std::filesystem::perms::owner_exec);
+    bad.push_back(dir.File("read-only/film.webm"));
+  }
+  for (const std::string& path : bad) {
+    auto sink = MakeVideoFileSink(path);
     try {
       sink->Begin(format);
-      ADD_FAILURE() << bad;
+      ADD_FAILURE() << path;
     } catch (const std::runtime_error& e) {
-      EXPECT_NE(std::string(e.what()).find(bad.substr(0, bad.rfind('/'))), std::string::npos)
+      EXPECT_NE(std::string(e.what()).find(path.substr(0, path.rfind('/'))), std::string::npos)
           << e.what();
     }
   }
+  std::error_code ignored;
+  std::filesystem::remove(dir.File("read-only"), ignored);  // fails if something was left in it
   std::vector<std::string> left;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     left.push_back(entry.path().filename().string());

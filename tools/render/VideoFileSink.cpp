@@ -165,7 +165,8 @@ void VideoFileSink::Begin(const RenderFormat& format) {
     audioCodec =
         container_ == Container::kMp4 ? FindEncoder("aac", "AAC") : FindEncoder("libopus", "Opus");
   }
-  if (fs::is_directory(path_)) Fail("a folder of that name is in the way");
+  std::error_code ignored;
+  if (fs::is_directory(path_, ignored)) Fail("a folder of that name is in the way");
 
   state_ = State::kOpen;
   try {
