@@ -30,23 +30,14 @@ inline nlohmann::json Probe(const std::string& path) {
       RunAndRead("ffprobe -v error -show_streams -show_format -of json " + Quoted(path)));
 }
 
-// The ffmpeg command that writes every frame as packed BGR rows, top-down, at the stored size:
-// as stored, none repeated or dropped to fit a constant rate (Matroska keeps times in
-// milliseconds).
-inline std::string DecodeBgrCommand(const std::string& path) {
-  return "ffmpeg -v error -i " + Quoted(path) +
-         " -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt bgr24 -";
-}
-
-inline std::vector<std::uint8_t> DecodeBgr(const std::string& path) {
-  std::string bytes = RunAndRead(DecodeBgrCommand(path));
-  return {bytes.begin(), bytes.end()};
-}
-
-// The same one frame at a time, for films too long to hold: `use(index, frame)` for each.
+// Decodes every frame as packed BGR rows, top-down, at the stored size, one at a time (films can
+// be too long to hold): `use(index, frame)` for each. Frames come as stored, none repeated or
+// dropped to fit a constant rate (Matroska keeps times in milliseconds).
 template <typename Use>
 int ForEachDecodedFrame(const std::string& path, std::size_t frameBytes, Use&& use) {
-  FILE* pipe = popen(DecodeBgrCommand(path).c_str(), "r");
+  const std::string command = "ffmpeg -v error -i " + Quoted(path) +
+                              " -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt bgr24 -";
+  FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) throw std::runtime_error("cannot run ffmpeg");
   std::vector<std::uint8_t> frame(frameBytes);
   int count = 0;

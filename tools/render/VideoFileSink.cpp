@@ -257,8 +257,8 @@ void VideoFileSink::OpenVideo(const AVCodec* codec) {
 
   AVDictionary* options = nullptr;
   if (container_ == Container::kWebm) {
-    // libvpx's "good" mode manages a few frames a second on two cores; realtime with row-based
-    // threads keeps up with the film at the cost of some bits.
+    // libvpx's default "good" mode is far slower than the film plays on a small machine;
+    // realtime with row-based threads keeps up with it, at the cost of some bits.
     av_dict_set(&options, "deadline", "realtime", 0);
     av_dict_set_int(&options, "cpu-used", 7, 0);
     av_dict_set_int(&options, "row-mt", 1, 0);
@@ -335,6 +335,11 @@ void VideoFileSink::OpenAudio(const AVCodec* codec) {
 void VideoFileSink::Frame(const std::uint8_t* bits, std::span<const float> sound) {
   if (state_ != State::kOpen)
     throw std::runtime_error("VideoFileSink::Frame outside Begin..Finish");
+  const int count = format_.SamplesPerFrame();
+  if (audio_.context && sound.size() != static_cast<std::size_t>(count) * kChannels) {
+    throw std::runtime_error("VideoFileSink::Frame: " + std::to_string(sound.size()) +
+                             " sound samples for a frame of " + std::to_string(count));
+  }
   const int stride = (format_.width * 3 + 3) & ~3;
   int result = av_frame_make_writable(picture_);
   if (result < 0) FailAv("out of memory", result);
@@ -364,11 +369,6 @@ void VideoFileSink::Frame(const std::uint8_t* bits, std::span<const float> sound
   Send(video_, picture_);
 
   if (!audio_.context) return;
-  const int count = format_.SamplesPerFrame();
-  if (sound.size() != static_cast<std::size_t>(count) * kChannels) {
-    throw std::runtime_error("VideoFileSink::Frame: " + std::to_string(sound.size()) +
-                             " sound samples for a frame of " + std::to_string(count));
-  }
   if (converted_->nb_samples < count) {
     av_frame_unref(converted_);
     converted_->format = audio_.context->sample_fmt;
