@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "tools/render/FfmpegLog.h"
 #include "tools/render/RenderSink.h"
 
 extern "C" {
@@ -56,6 +57,7 @@ class FfmpegAudio final : public SoundSource {
  private:
   void Open(const char* format, bool missingIsNull) {
     const AVInputFormat* input = format ? av_find_input_format(format) : nullptr;
+    QuietenFfmpegOnce();
     int result = avformat_open_input(&format_, path_.c_str(), input, nullptr);
     if (result < 0) Fail("cannot be read", result);
     result = avformat_find_stream_info(format_, nullptr);

@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "tools/render/FfmpegAudio.h"
+#include "tools/render/FfmpegLog.h"
 
 namespace lumafolio::render {
 
@@ -182,6 +183,7 @@ VideoItem::VideoItem(const std::string& path) : decoder_(std::make_unique<Decode
   const auto fail = [&](const std::string& what, int code) {
     throw std::runtime_error(path + ": " + what + (code < 0 ? " (" + FfmpegError(code) + ")" : ""));
   };
+  QuietenFfmpegOnce();
   int result = avformat_open_input(&d.format, path.c_str(), nullptr, nullptr);
   if (result < 0) fail("cannot be read", result);
   result = avformat_find_stream_info(d.format, nullptr);
