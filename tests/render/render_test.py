@@ -110,6 +110,37 @@ class RenderTest(unittest.TestCase):
         third = end_of_second + 1 + 33 + FPS
         self.assertNotEqual(digests(frames[third:third + 5]), digests(self.frames(other)[third:third + 5]))
 
+    def test_a_larger_stage_letterboxes_pictures_and_scales_captions(self):
+        # A magenta caption over the stripes' grey ramp, where nothing else is magenta.
+        film = self.describe("large.toml", [
+            '[[item]]\nfile = "pictures/02-stripes.jpg"\nduration = 1\ntransition = "cut"\nsteps = 1\n'
+            '[[item.caption]]\ntext = "Scaled"\neffect = "appear"\nleft = 100\ntop = 450\n'
+            'colour = "#FF00FF"\nfont = { face = "Arial", height = -40 }\n'])
+
+        def settled(size):
+            folder = self.work / f"large-{size}"
+            filmtool("render", film, "-o", folder, "--size", size, "--fps", "25", "--quiet")
+            width, height = map(int, size.split("x"))
+            return png_rgb(self.frames(folder)[-1]), width, height
+
+        def magenta_box(image, width):
+            spots = [(i // 3 % width, i // 3 // width) for i in range(0, len(image), 3)
+                     if image[i] > 200 and image[i + 1] < 80 and image[i + 2] > 200]
+            xs, ys = [x for x, _ in spots], [y for _, y in spots]
+            return min(xs), min(ys), max(xs), max(ys)
+
+        small, _, _ = settled("800x600")
+        large, width, height = settled("1920x1080")
+        # 800x600 grows 1.8 times to 1440x1080, centred: black bars of 240 columns each side.
+        for y in (0, 540, 1079):
+            row = large[y * width * 3:(y + 1) * width * 3]
+            self.assertEqual(set(row[:240 * 3]) | set(row[-240 * 3:]), {0}, f"bars of row {y}")
+            self.assertNotEqual(set(row[300 * 3:1600 * 3]), {0}, f"picture of row {y}")
+        box = magenta_box(small, 800)
+        want = (240 + box[0] * 1.8, box[1] * 1.8, 240 + box[2] * 1.8, box[3] * 1.8)
+        for got, expected in zip(magenta_box(large, width), want):
+            self.assertAlmostEqual(got, expected, delta=6)
+
     def test_mp4_holds_the_frames_and_the_music(self):
         write_sine(self.work / "tone.wav", 1.5)
         items = [
