@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -360,9 +361,39 @@ class ProgressBar {
   std::chrono::steady_clock::time_point drawn_{};
 };
 
+// Ctrl-C or a kill while frames are written: the render stops at the next frame and its sink
+// removes what it had written, instead of the process dying with a hidden partial file left
+// beside the output. The handlers are the default ones again once the render is over.
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+class StopSignals {
+ public:
+  StopSignals() {
+    stopRequested = 0;
+    interrupt_ = std::signal(SIGINT, RequestStop);
+    terminate_ = std::signal(SIGTERM, RequestStop);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+  ~StopSignals() {
+    std::signal(SIGINT, interrupt_);
+    std::signal(SIGTERM, terminate_);
+  }
+  static void ThrowIfStopped() {
+    if (stopRequested != 0) throw std::runtime_error("stopped: nothing was written");
+  }
+
+ private:
+  void (*interrupt_)(int);
+  void (*terminate_)(int);
+};
+
 }  // namespace
 
 void RenderFilm(const RenderOptions& options, std::ostream& out, std::ostream& err) {
+  const StopSignals signals;  // from the start: extracted media live in a temporary folder
   const auto [width, height] = ParseSize(options.size);
   if (options.output.empty()) throw std::runtime_error("no output given: pass -o OUT");
   const bool video = render::IsVideoFileName(options.output);
@@ -404,6 +435,7 @@ void RenderFilm(const RenderOptions& options, std::ostream& out, std::ostream& e
   std::int64_t frames = 0;
   try {
     timeline.Play(*sink, [&](std::int64_t done, std::int64_t total) {
+      StopSignals::ThrowIfStopped();
       frames = done;
       bar.Update(done, total);
     });
