@@ -119,7 +119,8 @@ class VideoFileSink final : public RenderSink {
   Encoder audio_;
   SwsContext* scaler_ = nullptr;
   AVFrame* picture_ = nullptr;
-  std::vector<std::uint8_t> padded_;  // an odd-sized frame made even
+  std::vector<std::uint8_t> padded_;         // an odd-sized frame made even
+  std::vector<std::uint8_t> convertedBits_;  // the stage that `picture_` holds converted
   std::int64_t nextPicture_ = 0;
   SwrContext* resampler_ = nullptr;
   AVAudioFifo* fifo_ = nullptr;
@@ -359,7 +360,13 @@ void VideoFileSink::Frame(const std::uint8_t* bits, std::span<const float> sound
     source[0] = padded_.data();
     sourceStride[0] = static_cast<int>(row);
   }
-  sws_scale(scaler_, source, sourceStride, 0, encodedHeight_, picture_->data, picture_->linesize);
+  // An item held on screen repeats one frame for seconds: the picture made writable above still
+  // holds its conversion (a copy where the encoder kept the buffer), which is then reused.
+  const std::size_t bytes = static_cast<std::size_t>(stride) * format_.height;
+  if (convertedBits_.size() != bytes || std::memcmp(convertedBits_.data(), bits, bytes) != 0) {
+    sws_scale(scaler_, source, sourceStride, 0, encodedHeight_, picture_->data, picture_->linesize);
+    convertedBits_.assign(bits, bits + bytes);
+  }
   picture_->pts = nextPicture_++;
   Send(video_, picture_);
 
