@@ -26,7 +26,7 @@ Caption MakeCaption(const char* face, int height, const char* text) {
   caption.textColour = 0x00FFFFFF;
   caption.font.height = height;
   caption.font.weight = 400;
-  std::strncpy(caption.font.faceName.data(), face, LogFontA::kFaceSize);
+  std::strncpy(caption.font.faceName.data(), face, LogFontA::kFaceSize - 1);
   return caption;
 }
 
