@@ -22,29 +22,6 @@ constexpr int kStageWidth = 800;
 constexpr int kStageHeight = 600;
 constexpr uint32_t kBmpHeaderSize = 54;
 
-// `size` bytes from `offset`, or the rest of the file when `size` is negative.
-std::vector<uint8_t> ReadRange(const std::string& path, int64_t offset, int64_t size) {
-  CheckRegularFile(path);
-  const StdioFile file = OpenStdioFile(path.c_str(), "rb");
-  if (!file) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
-  if (fseeko(file.get(), 0, SEEK_END) != 0) {
-    throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
-  }
-  const int64_t fileSize = ftello(file.get());
-  if (offset > fileSize) {
-    throw std::runtime_error("offset " + std::to_string(offset) + " lies past the end of " + path +
-                             " (" + std::to_string(fileSize) + " bytes)");
-  }
-  if (size < 0) size = fileSize - offset;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (fseeko(file.get(), offset, SEEK_SET) != 0 ||
-      std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-    throw std::runtime_error("cannot read " + path + ": " +
-                             (std::ferror(file.get()) ? std::strerror(errno) : "it ends early"));
-  }
-  return bytes;
-}
-
 // The picture a film item shows: a picture item's own, a video item's poster.
 std::vector<uint8_t> ItemPicture(const std::string& path, int32_t position, std::string& name) {
   const OpenedFilm opened = OpenFilm(path);

@@ -127,14 +127,7 @@ class StoredMedia final : public render::ShowMedia {
   }
 
   static std::vector<std::uint8_t> Bytes(const StoredFile& file) {
-    if (!file.bytes.empty()) return file.bytes;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size));
-    std::FILE* stream = std::fopen(file.path.c_str(), "rb");
-    const bool read = stream != nullptr && fseeko(stream, file.offset, SEEK_SET) == 0 &&
-                      std::fread(bytes.data(), 1, bytes.size(), stream) == bytes.size();
-    if (stream != nullptr) std::fclose(stream);
-    if (!read) throw std::runtime_error("cannot read " + file.path.string() + ": it ends early");
-    return bytes;
+    return file.bytes.empty() ? ReadRange(file.path.string(), file.offset, file.size) : file.bytes;
   }
 
   std::vector<StoredFile> files_;

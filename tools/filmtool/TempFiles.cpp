@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <vector>
+
+#include "core/payload/StdioFile.h"
 
 namespace lumafolio {
 
@@ -128,6 +131,28 @@ std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   if (in.bad())
     throw std::runtime_error("cannot read " + path.string() + ": " + std::strerror(errno));
+  return bytes;
+}
+
+std::vector<uint8_t> ReadRange(const std::string& path, int64_t offset, int64_t size) {
+  CheckRegularFile(path);
+  const StdioFile file = OpenStdioFile(path.c_str(), "rb");
+  if (!file) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
+  if (fseeko(file.get(), 0, SEEK_END) != 0) {
+    throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
+  }
+  const int64_t fileSize = ftello(file.get());
+  if (offset > fileSize) {
+    throw std::runtime_error("offset " + std::to_string(offset) + " lies past the end of " + path +
+                             " (" + std::to_string(fileSize) + " bytes)");
+  }
+  if (size < 0) size = fileSize - offset;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (fseeko(file.get(), offset, SEEK_SET) != 0 ||
+      std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+    throw std::runtime_error("cannot read " + path + ": " +
+                             (std::ferror(file.get()) ? std::strerror(errno) : "it ends early"));
+  }
   return bytes;
 }
 

@@ -61,4 +61,8 @@ void CheckRegularFile(const std::filesystem::path& path);
 // The whole file, or std::runtime_error naming it. Only regular files are read.
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
 
+// `size` bytes from `offset`, or the rest of the file when `size` is negative; std::runtime_error
+// naming the file when it holds fewer.
+std::vector<uint8_t> ReadRange(const std::string& path, int64_t offset, int64_t size);
+
 }  // namespace lumafolio

@@ -11,6 +11,7 @@
 #include "core/effects/drawing/StageView.h"
 #include "core/jpeg/JpegDib.h"
 #include "core/show/FitRect.h"
+#include "core/show/StagePicture.h"
 #include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/JpegRewrite.h"
 #include "tools/filmtool/TempFiles.h"
@@ -92,22 +93,13 @@ BgrPicture DecodePlayerPicture(std::vector<std::uint8_t> data, const std::string
 }
 
 std::vector<std::uint8_t> FitToStage(const BgrPicture& picture, int width, int height) {
-  const std::size_t stride = transitions::RowStride(width);
-  std::vector<std::uint8_t> stage(stride * static_cast<std::size_t>(height), 0);
-  const Rect fitted = FitRect({0, 0, picture.width, picture.height}, {0, 0, width, height});
-  // Nearest sample, as a plain stretch draws it. `line` counts from the top on both sides.
-  for (int line = fitted.top; line < fitted.bottom; ++line) {
-    const int sourceLine = static_cast<int>(static_cast<long long>(line - fitted.top) *
-                                            picture.height / fitted.Height());
-    const int sourceRow = picture.height - 1 - sourceLine;
-    std::uint8_t* target = stage.data() + static_cast<std::size_t>(height - 1 - line) * stride;
-    for (int x = fitted.left; x < fitted.right; ++x) {
-      const int sourceX = static_cast<int>(static_cast<long long>(x - fitted.left) * picture.width /
-                                           fitted.Width());
-      std::copy_n(picture.Pixel(sourceX, sourceRow), 3, target + static_cast<std::size_t>(x) * 3);
-    }
-  }
-  return stage;
+  StagePicture source;
+  source.width = picture.width;
+  source.height = picture.height;
+  source.bits = picture.bytes;
+  StagePicture stage(width, height);
+  DrawNearest(source, FitRect({0, 0, picture.width, picture.height}, {0, 0, width, height}), stage);
+  return std::move(stage.bits);
 }
 
 std::vector<std::uint8_t> LoadStagePicture(const std::string& path, int width, int height) {
