@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "core/captions/CaptionFrame.h"
-#include "core/effects/EffectTable.h"
 #include "player/captions/CaptionGdi.h"
 #include "player/media/SlideImage.h"
 
@@ -49,25 +48,11 @@ int TransitionDriver::RunTransition(HDC dc, const SlideImage* current, const Sli
   return 1;
 }
 
-std::vector<TransitionDriver::AnimatedCaption> TransitionDriver::LayOutCaptions(
-    const FilmItem& item) {
-  // Each caption keeps its own copy of the record, with its measured block, for the whole
-  // animation. Only ten fit the animation's working set; later ones are not shown.
-  std::vector<AnimatedCaption> captions;
-  for (const Caption& caption : item.captions) {
-    if (static_cast<int>(captions.size()) == kMaxAnimatedCaptions) break;
-    // A damaged film's effect code names no effect: that caption is never drawn, animated or
-    // settled.
-    if (caption.textEffect < 0 || caption.textEffect >= kCaptionEffectRecordCount) continue;
-    AnimatedCaption& animated = captions.emplace_back();
-    animated.effect = caption.textEffect;
-    animated.caption = caption;
-    CaptionExtent block;
-    animated.glyphCount = LayoutCaption(caption, animated.glyphs, &block);
-    animated.caption.textWidth = block.width;
-    animated.caption.textHeight = block.height;
-  }
-  return captions;
+std::vector<AnimatedCaption> TransitionDriver::LayOutCaptions(const FilmItem& item) {
+  return lumafolio::LayOutCaptions(
+      item, [](const Caption& caption, std::span<CaptionGlyph> glyphs, CaptionExtent* block) {
+        return LayoutCaption(caption, glyphs, block);  // with the screen's measures
+      });
 }
 
 void TransitionDriver::DrawSettled(HDC dc, const std::vector<AnimatedCaption>& captions) {
@@ -77,7 +62,7 @@ void TransitionDriver::DrawSettled(HDC dc, const std::vector<AnimatedCaption>& c
     CaptionFrameInput in;
     in.left = animated.caption.left;
     in.top = animated.caption.top;
-    in.glyphs = std::span(animated.glyphs).first(static_cast<std::size_t>(animated.glyphCount));
+    in.glyphs = animated.Glyphs();
     canvas.Draw(animated.caption, in.glyphs, PlanSettled(in));
   }
   stage_.Present(dc);

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "core/captions/CaptionGlyph.h"
+#include "core/captions/AnimatedCaptions.h"
 #include "core/film/FilmDocument.h"
 #include "player/show/FramePacer.h"
 #include "player/show/KeyLatches.h"
@@ -39,16 +39,8 @@ class TransitionDriver {
   void SettleCaptions(HDC dc, const SlideImage* current, const FilmItem& item);
 
   static constexpr int kCaptionFrames = 32;  // frames 0..32
-  static constexpr int kMaxAnimatedCaptions = 10;
 
  private:
-  struct AnimatedCaption {
-    int effect = 0;
-    Caption caption;  // with the block its layout measured
-    std::array<CaptionGlyph, kMaxCaptionGlyphs> glyphs;
-    int glyphCount = 0;
-  };
-
   bool WaitForFrame(int frame);
   static std::vector<AnimatedCaption> LayOutCaptions(const FilmItem& item);
   void DrawSettled(HDC dc, const std::vector<AnimatedCaption>& captions);

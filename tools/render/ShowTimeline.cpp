@@ -7,10 +7,10 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "core/captions/AnimatedCaptions.h"
 #include "core/captions/CaptionFrame.h"
 #include "core/effects/EffectLibrary.h"
 #include "core/effects/EffectRandom.h"
-#include "core/effects/EffectTable.h"
 #include "core/music/MusicFileName.h"
 #include "core/show/ShowSequence.h"
 #include "tools/render/CaptionFonts.h"
@@ -21,8 +21,7 @@ namespace lumafolio::render {
 namespace {
 
 constexpr int kCaptionLastFrame = 32;  // caption frames 0..32
-constexpr int kMaxAnimatedCaptions = 10;
-constexpr int kPlayerRefresh = 60;  // the display refresh the player paces its frames at
+constexpr int kPlayerRefresh = 60;     // the display refresh the player paces its frames at
 constexpr int kClassicWidth = 800;
 constexpr int kClassicHeight = 600;
 
@@ -119,13 +118,6 @@ class ShowTimeline::Player {
   }
 
  private:
-  struct AnimatedCaption {
-    int effect = 0;
-    Caption caption;
-    std::array<CaptionGlyph, kMaxCaptionGlyphs> glyphs{};
-    int glyphCount = 0;
-  };
-
   bool Classic() const { return o_.width == kClassicWidth && o_.height == kClassicHeight; }
   Rect StageRect() const { return {0, 0, o_.width, o_.height}; }
 
@@ -237,25 +229,13 @@ class ShowTimeline::Player {
     return scaled;
   }
 
-  std::vector<AnimatedCaption> LayOutCaptions(const FilmItem& item) {
-    std::vector<AnimatedCaption> captions;
-    for (const Caption& caption : item.captions) {
-      if (static_cast<int>(captions.size()) == kMaxAnimatedCaptions) break;
-      // An effect code that names no effect: the player never draws that caption.
-      if (caption.textEffect < 0 || caption.textEffect >= kCaptionEffectRecordCount) continue;
-      AnimatedCaption& animated = captions.emplace_back();
-      animated.effect = caption.textEffect;
-      animated.caption = Scaled(caption);
-      CaptionExtent block;
-      animated.glyphCount = t_.fonts_.Layout(animated.caption, animated.glyphs, &block);
-      animated.caption.textWidth = block.width;
-      animated.caption.textHeight = block.height;
-    }
-    return captions;
-  }
-
   void AnimateCaptions(const FilmItem& item) {
-    const std::vector<AnimatedCaption> captions = LayOutCaptions(item);
+    const std::vector<AnimatedCaption> captions = LayOutCaptions(
+        item,
+        [this](const Caption& caption, std::span<CaptionGlyph> glyphs, CaptionExtent* block) {
+          return t_.fonts_.Layout(caption, glyphs, block);
+        },
+        [this](const Caption& caption) { return Scaled(caption); });
     for (const AnimatedCaption& animated : captions) {
       CaptionEffectParams params;
       params.outBits = out_.bits.data();
