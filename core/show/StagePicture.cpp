@@ -55,7 +55,7 @@ StagePicture::StagePicture(int w, int h) : width(w), height(h) {
   bits.assign(Stride() * static_cast<std::size_t>(h), 0);
 }
 
-void DrawNearest(const StagePicture& picture, const Rect& place, StagePicture& stage) {
+void DrawNearest(const PictureView& picture, const Rect& place, const PictureSpan& stage) {
   if (picture.width <= 0 || picture.height <= 0 || place.Width() <= 0 || place.Height() <= 0) {
     return;
   }
@@ -77,7 +77,7 @@ void DrawNearest(const StagePicture& picture, const Rect& place, StagePicture& s
   }
 }
 
-void DrawFiltered(const StagePicture& picture, const Rect& place, StagePicture& stage) {
+void DrawFiltered(const PictureView& picture, const Rect& place, const PictureSpan& stage) {
   if (picture.width <= 0 || picture.height <= 0 || place.Width() <= 0 || place.Height() <= 0) {
     return;
   }

@@ -13,6 +13,7 @@
 #include "core/effects/EffectRandom.h"
 #include "core/music/MusicFileName.h"
 #include "core/show/ShowSequence.h"
+#include "core/show/StageGeometry.h"
 #include "tools/render/CaptionFonts.h"
 #include "tools/render/MusicFile.h"
 #include "tools/render/VideoItem.h"
@@ -22,8 +23,6 @@ namespace {
 
 constexpr int kCaptionLastFrame = 32;  // caption frames 0..32
 constexpr int kPlayerRefresh = 60;     // the display refresh the player paces its frames at
-constexpr int kClassicWidth = 800;
-constexpr int kClassicHeight = 600;
 
 // The effects that reseed from the processor clock read this instead while a render runs, so
 // that the same seed always draws the same frames.
@@ -91,6 +90,7 @@ class ShowTimeline::Player {
         progress_(progress),
         clock_(timeline.options_.seed),
         stage_(o_.width, o_.height),
+        geometry_(o_.width, o_.height),
         from_(o_.width, o_.height),
         to_(o_.width, o_.height),
         out_(o_.width, o_.height),
@@ -100,10 +100,6 @@ class ShowTimeline::Player {
     format_.fps = o_.fps;
     format_.sound = timeline.sound_;
     sound_.resize(static_cast<std::size_t>(format_.SamplesPerFrame()) * kChannels);
-    scale_ = std::min(static_cast<double>(o_.width) / kClassicWidth,
-                      static_cast<double>(o_.height) / kClassicHeight);
-    originX_ = static_cast<int>(std::lround((o_.width - kClassicWidth * scale_) / 2));
-    originY_ = static_cast<int>(std::lround((o_.height - kClassicHeight * scale_) / 2));
   }
 
   void Run() {
@@ -118,19 +114,12 @@ class ShowTimeline::Player {
   }
 
  private:
-  bool Classic() const { return o_.width == kClassicWidth && o_.height == kClassicHeight; }
-  Rect StageRect() const { return {0, 0, o_.width, o_.height}; }
-
   // A decoded picture fitted as a picture of `source`'s size onto a black stage, the way the
   // player puts it there: nearest samples on its own stage, filtered on a larger one.
   StagePicture Placed(const StagePicture& picture, const Rect& source) const {
     StagePicture placed(o_.width, o_.height);
-    const Rect fitted = FitRect(source, StageRect());
-    if (Classic()) {
-      DrawNearest(picture, fitted, placed);
-    } else {
-      DrawFiltered(picture, fitted, placed);
-    }
+    geometry_.DrawPicture(picture.View(), geometry_.PictureRect(source.Width(), source.Height()),
+                          placed.Span());
     return placed;
   }
 
@@ -217,25 +206,13 @@ class ShowTimeline::Player {
     return true;
   }
 
-  // A caption as it stands on this stage: on a larger one its place and font grow with the
-  // stage, around the 800 x 600 stage's centre.
-  Caption Scaled(const Caption& caption) const {
-    if (Classic()) return caption;
-    Caption scaled = caption;
-    scaled.left = originX_ + static_cast<int>(std::lround(caption.left * scale_));
-    scaled.top = originY_ + static_cast<int>(std::lround(caption.top * scale_));
-    scaled.font.height = static_cast<std::int32_t>(std::lround(caption.font.height * scale_));
-    scaled.font.width = static_cast<std::int32_t>(std::lround(caption.font.width * scale_));
-    return scaled;
-  }
-
   void AnimateCaptions(const FilmItem& item) {
     const std::vector<AnimatedCaption> captions = LayOutCaptions(
         item,
         [this](const Caption& caption, std::span<CaptionGlyph> glyphs, CaptionExtent* block) {
           return t_.fonts_.Layout(caption, glyphs, block);
         },
-        [this](const Caption& caption) { return Scaled(caption); });
+        [this](const Caption& caption) { return geometry_.PlaceCaption(caption); });
     for (const AnimatedCaption& animated : captions) {
       CaptionEffectParams params;
       params.outBits = out_.bits.data();
@@ -316,7 +293,7 @@ class ShowTimeline::Player {
     std::optional<StagePicture> endPicture =
         t_.media_.Picture(item.position, MediaField::kEndPicture);
     const Rect source = VideoSource(item, poster, o_.width, o_.height);
-    const Rect rect = FitRect(source, StageRect());
+    const Rect rect = geometry_.PictureRect(source.Width(), source.Height());
     std::optional<StagePicture> endPlaced;
     if (endPicture) endPlaced = Placed(*endPicture, source);
 
@@ -393,6 +370,7 @@ class ShowTimeline::Player {
   EffectLibrary library_;
   RenderFormat format_;
   StagePicture stage_;  // what the screen shows between effects, captions included
+  StageGeometry geometry_;
   StagePicture from_;
   StagePicture to_;
   StagePicture out_;
@@ -401,9 +379,6 @@ class ShowTimeline::Player {
   std::unique_ptr<SoundSource> music_;
   std::unique_ptr<SoundSource> videoSound_;
   std::vector<float> sound_;
-  double scale_ = 1.0;
-  int originX_ = 0;
-  int originY_ = 0;
   std::int64_t done_ = 0;
   std::int64_t total_ = 0;
 };
