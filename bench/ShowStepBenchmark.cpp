@@ -2,8 +2,11 @@
 // - from the key press to the first transition frame on the window, with the next picture
 //   already prepared (capture the stage, draw the next picture centred, begin the effect, draw
 //   step 0 and put it on the window); target: under one display refresh;
+// - a transition step once running, drawn to the window (target: well under one refresh), and
+//   the stage put back and on the window as each caption frame starts;
 // - preparing a picture on the worker: decoding it out of the program file into a bitmap and
 //   fitting it to the stage.
+// Each on the classic 800 x 600 stage and on a stage of the whole screen, side by side.
 //
 //   show_bench STAGE.jpg LARGE.jpg   (scripts/show-bench.sh makes the pictures and runs it)
 #include <windows.h>
@@ -11,11 +14,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <vector>
 
+#include "core/show/FitRect.h"
+#include "core/show/StageGeometry.h"
 #include "player/media/SlideImage.h"
 #include "player/show/FramePacer.h"
-#include "core/show/FitRect.h"
 #include "player/stage/StageSurface.h"
 
 namespace {
@@ -47,6 +52,83 @@ HWND MakeWindow() {
   return window;
 }
 
+struct StageFigures {
+  double firstFrame = 0;  // worst median over the effects
+  double step = 0;        // worst median over the effects
+  const char* worstStep = "";
+  double captionFrame = 0;
+  double prepare = 0;
+  int largeWidth = 0;
+  int largeHeight = 0;
+};
+
+// The figures of one stage size, in a window of `screenWidth` x `screenHeight`.
+bool MeasureStage(HDC dc, int screenWidth, int screenHeight, const StageGeometry& geometry,
+                  const char* stagePicture, const char* largePicture, StageFigures& figures) {
+  StageSurface stage(screenWidth, screenHeight, geometry.Width(), geometry.Height());
+  if (!stage.CreateBitmaps(dc)) return false;
+  SlideImage next(stagePicture);
+  if (next.Decode("0") != 1) return false;
+  Rect fitted = geometry.PictureRect(next.Width(), next.Height());
+  next.FitToStage(geometry, fitted.Width(), fitted.Height());
+
+  struct Named {
+    int effect;
+    const char* name;
+  };
+  for (const Named effect : {Named{24, "cut"}, Named{23, "fade"}, Named{6, "burn"},
+                             Named{25, "curl"}, Named{33, "scatter"}, Named{9, "clock"},
+                             Named{52, "roll-vertical"}, Named{43, "flip-horizontal"}}) {
+    std::vector<double> first;
+    std::vector<double> steps;
+    for (int run = 0; run < 8; ++run) {
+      const auto start = Clock::now();
+      stage.CaptureStage(dc, next);
+      stage.BeginTransition(effect.effect);
+      stage.StepTransition(effect.effect, dc, 0, 24);
+      GdiFlush();
+      first.push_back(Milliseconds(Clock::now() - start));
+      for (int step = 1; step <= 24; ++step) {
+        const auto at = Clock::now();
+        stage.StepTransition(effect.effect, dc, step, 24);
+        GdiFlush();
+        steps.push_back(Milliseconds(Clock::now() - at));
+      }
+      stage.EndTransition(effect.effect);
+    }
+    figures.firstFrame = std::max(figures.firstFrame, Median(first));
+    if (Median(steps) > figures.step) {
+      figures.step = Median(steps);
+      figures.worstStep = effect.name;
+    }
+  }
+  std::vector<double> captions;
+  for (int frame = 0; frame < 60; ++frame) {
+    const auto start = Clock::now();
+    stage.RestoreStage();
+    stage.Present(dc);
+    GdiFlush();
+    captions.push_back(Milliseconds(Clock::now() - start));
+  }
+  figures.captionFrame = Median(captions);
+
+  std::vector<double> prepares;
+  for (int run = 0; run < 5; ++run) {
+    const auto start = Clock::now();
+    SlideImage large(largePicture);
+    if (large.Decode("0") != 1) return false;
+    figures.largeWidth = large.Width();
+    figures.largeHeight = large.Height();
+    fitted = geometry.PictureRect(large.Width(), large.Height());
+    large.FitToStage(geometry, fitted.Width(), fitted.Height());
+    prepares.push_back(Milliseconds(Clock::now() - start));
+    large.Release();
+    large.Close();
+  }
+  figures.prepare = Median(prepares);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,57 +139,30 @@ int main(int argc, char** argv) {
   HWND window = MakeWindow();
   RECT bounds;
   GetWindowRect(window, &bounds);
-  StageSurface stage(bounds.right - bounds.left, bounds.bottom - bounds.top);
+  const int width = bounds.right - bounds.left;
+  const int height = bounds.bottom - bounds.top;
   HDC dc = GetDC(window);
-  stage.CreateBitmaps(dc);
-
-  SlideImage next(argv[1]);
-  if (next.Decode("0") != 1) {
-    std::fprintf(stderr, "cannot decode %s\n", argv[1]);
-    return 1;
-  }
-  const Rect stageRect{0, 0, 800, 600};
-  const Rect fitted = FitRect({0, 0, next.Width(), next.Height()}, stageRect);
-  next.SetDisplaySize(fitted.Width(), fitted.Height());
 
   std::printf("display refresh: %.1f Hz (%.2f ms a frame)\n", FramePacer::DisplayRefreshRate(),
               1000 / FramePacer::DisplayRefreshRate());
-  std::printf("%-34s %10s %10s\n", "key press to first frame", "median ms", "max ms");
-  for (int effect : {24, 23, 6, 25, 33}) {  // cut, fade, burn, curl, scatter
-    std::vector<double> times;
-    for (int run = 0; run < 40; ++run) {
-      const auto start = Clock::now();
-      stage.CaptureStage(dc, next);
-      stage.BeginTransition(effect);
-      stage.StepTransition(effect, dc, 0, 24);
-      GdiFlush();
-      times.push_back(Milliseconds(Clock::now() - start));
-      stage.EndTransition(effect);
-    }
-    std::printf("  effect %-25d %10.2f %10.2f\n", effect, Median(times),
-                *std::max_element(times.begin(), times.end()));
+  std::printf("%-34s %14s %14s\n", "median ms", "800x600", "screen");
+  StageFigures classic;
+  StageFigures screen;
+  if (!MeasureStage(dc, width, height, StageGeometry(800, 600), argv[1], argv[2], classic) ||
+      !MeasureStage(dc, width, height, StageGeometry(width, height), argv[1], argv[2], screen)) {
+    std::fprintf(stderr, "cannot make the stage or decode the pictures\n");
+    return 1;
   }
-
-  std::vector<double> prepares;
-  int width = 0;
-  int height = 0;
-  for (int run = 0; run < 7; ++run) {
-    const auto start = Clock::now();
-    SlideImage large(argv[2]);
-    if (large.Decode("0") != 1) {
-      std::fprintf(stderr, "cannot decode %s\n", argv[2]);
-      return 1;
-    }
-    width = large.Width();
-    height = large.Height();
-    const Rect fit = FitRect({0, 0, width, height}, stageRect);
-    large.SetDisplaySize(fit.Width(), fit.Height());
-    prepares.push_back(Milliseconds(Clock::now() - start));
-    large.Release();
-    large.Close();
-  }
-  std::printf("prepare %dx%d on the worker (decode + fit): median %.1f ms, min %.1f ms\n", width,
-              height, Median(prepares), *std::min_element(prepares.begin(), prepares.end()));
+  std::printf("%-34s %14s %14s\n", "stage", "800x600",
+              (std::to_string(width) + "x" + std::to_string(height)).c_str());
+  std::printf("%-34s %14.2f %14.2f\n", "key press to first frame (worst)", classic.firstFrame,
+              screen.firstFrame);
+  std::printf("%-34s %8.2f %-5s %8.2f %-5s\n", "transition step (worst)", classic.step,
+              classic.worstStep, screen.step, screen.worstStep);
+  std::printf("%-34s %14.2f %14.2f\n", "caption frame: stage back + shown", classic.captionFrame,
+              screen.captionFrame);
+  std::printf("prepare %dx%d (decode + fit)      %14.1f %14.1f\n", classic.largeWidth,
+              classic.largeHeight, classic.prepare, screen.prepare);
   ReleaseDC(window, dc);
   DestroyWindow(window);
   return 0;

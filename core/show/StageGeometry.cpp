@@ -13,6 +13,27 @@ StageGeometry::StageGeometry(int width, int height)
       originX_(static_cast<int>(std::lround((width - kClassicStageWidth * scale_) / 2))),
       originY_(static_cast<int>(std::lround((height - kClassicStageHeight * scale_) / 2))) {}
 
+StageGeometry StageGeometry::ForFilm(const FilmStage& stage, int screenWidth, int screenHeight) {
+  switch (stage.kind) {
+    case FilmStage::Kind::kScreen:
+      if (screenWidth > 0 && screenHeight > 0) return {screenWidth, screenHeight};
+      break;
+    case FilmStage::Kind::kSized:
+      if (stage.width <= screenWidth && stage.height <= screenHeight) {
+        return {stage.width, stage.height};
+      }
+      if (screenWidth > 0 && screenHeight > 0) {
+        const Rect fitted =
+            FitRect({0, 0, stage.width, stage.height}, {0, 0, screenWidth, screenHeight});
+        if (fitted.Width() > 0 && fitted.Height() > 0) return {fitted.Width(), fitted.Height()};
+      }
+      break;
+    case FilmStage::Kind::kClassic:
+      break;
+  }
+  return {kClassicStageWidth, kClassicStageHeight};
+}
+
 Caption StageGeometry::PlaceCaption(const Caption& caption) const {
   if (Classic()) return caption;
   Caption placed = caption;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/film/FilmDocument.h"
+#include "core/film/FilmStage.h"
 #include "core/show/FitRect.h"
 #include "core/show/StagePicture.h"
 
@@ -17,6 +18,10 @@ constexpr int kClassicStageHeight = 600;
 class StageGeometry {
  public:
   StageGeometry(int width, int height);
+  // The stage `stage` asks for on a screen of `screenWidth` x `screenHeight`: 800 x 600 for a
+  // classic film, the screen's own size for a screen film, a film's own size where the screen
+  // has room for it and otherwise the largest of its shape that fits.
+  static StageGeometry ForFilm(const FilmStage& stage, int screenWidth, int screenHeight);
 
   int Width() const { return width_; }
   int Height() const { return height_; }

@@ -63,6 +63,15 @@ void DrawNearest(const PictureView& picture, const Rect& place, const PictureSpa
   const int bottom = std::min(place.bottom, stage.height);
   const int left = std::max(place.left, 0);
   const int right = std::min(place.right, stage.width);
+  if (place.Width() == picture.width && place.Height() == picture.height) {
+    // At its own size every pixel is its own nearest sample: rows are copied as they are.
+    for (int line = top; line < bottom; ++line) {
+      std::copy_n(picture.Line(line - place.top) + static_cast<std::size_t>(left - place.left) * 3,
+                  static_cast<std::size_t>(std::max(right - left, 0)) * 3,
+                  stage.Line(line) + static_cast<std::size_t>(left) * 3);
+    }
+    return;
+  }
   for (int line = top; line < bottom; ++line) {
     const auto sourceLine = static_cast<int>(static_cast<long long>(line - place.top) *
                                              picture.height / place.Height());

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/jpeg/JpegDib.h"
 
@@ -47,12 +48,60 @@ int SlideImage::Decode(const std::string& text) {
   return 1;
 }
 
+void SlideImage::FitToStage(const StageGeometry& stage, int width, int height) {
+  fitted_.reset();
+  SetDisplaySize(width, height);
+  if (stage.Classic() || !picture_ || width <= 0 || height <= 0) return;
+  const BITMAPINFOHEADER& decoded = *picture_->InfoHeader();
+  const PictureView source{decoded.biWidth, decoded.biHeight,
+                           (static_cast<std::size_t>(decoded.biWidth) * 3 + 3) & ~std::size_t{3},
+                           picture_->Bits()};
+  const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+  const std::uint64_t rowBytes = std::uint64_t{stride} * static_cast<std::uint64_t>(height);
+  if (rowBytes > 0x7FFF0000) return;
+
+  auto fitted = std::make_unique<CDib>();
+  fitted->SetSize(static_cast<uint32_t>(kDibHeaderSize + rowBytes));
+  if (!fitted->AllocateDibMemory()) return;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfSize = fitted->Size();
+  file.bfOffBits = kDibHeaderSize;
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;  // bottom-up, as the decoder writes
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  info.biSizeImage = static_cast<DWORD>(rowBytes);
+  std::memcpy(fitted->Memory(), &file, sizeof file);
+  std::memcpy(fitted->Memory() + sizeof file, &info, sizeof info);
+  fitted->SetBits(kDibHeaderSize, 24);
+  stage.DrawPicture(source, {0, 0, width, height},
+                    PictureSpan{width, height, stride, fitted->Memory() + kDibHeaderSize});
+  fitted_ = std::move(fitted);
+}
+
+PictureView SlideImage::Fitted() const {
+  if (!fitted_) return {};
+  const BITMAPINFOHEADER& info = *fitted_->InfoHeader();
+  return {info.biWidth, info.biHeight,
+          (static_cast<std::size_t>(info.biWidth) * 3 + 3) & ~std::size_t{3}, fitted_->Bits()};
+}
+
 HBITMAP SlideImage::MakeBitmap(HDC dc) const {
   return picture_ ? picture_->CreateDeviceBitmap(dc) : nullptr;
 }
 
-HGLOBAL SlideImage::MakePackedDib() const { return picture_ ? picture_->CopyPackedDib() : nullptr; }
+HGLOBAL SlideImage::MakePackedDib() const {
+  if (fitted_) return fitted_->CopyPackedDib();
+  return picture_ ? picture_->CopyPackedDib() : nullptr;
+}
 
-void SlideImage::Release() { picture_.reset(); }
+void SlideImage::Release() {
+  fitted_.reset();
+  picture_.reset();
+}
 
 }  // namespace lumafolio

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/payload/StdioFile.h"
+#include "core/show/StageGeometry.h"
 #include "player/media/CDib.h"
 
 namespace lumafolio {
@@ -38,9 +39,21 @@ class SlideImage {
     return 1;
   }
 
-  // A device bitmap of the picture on `dc`; the caller owns it. None without a picture.
+  // Sets the size the stage shows the picture at. The classic stage stretches the whole decoded
+  // bitmap to it as it draws, with nearest samples, as films have always been shown. A larger
+  // stage gets a copy filtered to that size here, on the worker thread that prepares the
+  // picture, so that drawing it is a plain copy; the full-resolution bitmap stays for zooming
+  // and panning. Without memory for the copy the stage stretches the bitmap as the classic one.
+  void FitToStage(const StageGeometry& stage, int width, int height);
+
+  // The fitted copy's rows, when FitToStage made one (none on the classic stage).
+  PictureView Fitted() const;
+
+  // A device bitmap of the whole decoded picture on `dc`; the caller owns it. None without a
+  // picture.
   HBITMAP MakeBitmap(HDC dc) const;
-  // A packed copy (info header, rows, spare bytes) in fixed global memory; the caller frees it.
+  // A packed copy (info header, rows, spare bytes) of what the stage draws, the fitted copy
+  // where there is one, in fixed global memory; the caller frees it.
   HGLOBAL MakePackedDib() const;
   // Frees the picture. Harmless when nothing is held.
   void Release();
@@ -48,6 +61,7 @@ class SlideImage {
  private:
   StdioFile file_;
   std::unique_ptr<CDib> picture_;
+  std::unique_ptr<CDib> fitted_;  // the picture filtered to the display size, on a larger stage
   int width_ = 0;
   int height_ = 0;
 };

@@ -10,6 +10,7 @@
 #include "player/shell/PlayerTempFolder.h"
 #include "player/shell/SystemPreparationHost.h"
 #include "player/shell/TempFileCleanup.h"
+#include "player/win32/MonitorArea.h"
 #include "player/win32/SystemPaths.h"
 
 namespace lumafolio {
@@ -47,9 +48,9 @@ int PlayerShell::Run(int showCommand) {
   windowClass.lpszClassName = kClassName;
   if (!RegisterWindowClass(windowClass)) return 0;
 
-  // The screen's own size rather than default placement: a pop-up window placed by default is
+  // The monitor's own area rather than default placement: a pop-up window placed by default is
   // made 0 by 0, and showing it "normal" restores it to that, so nothing would cover the screen.
-  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const RECT screen = StartMonitorArea();
   if (!CreateOwnWindow(0, kClassName, kTitle, kHostStyle, screen, nullptr, instance_)) return 0;
   ShowWindow(window(), showCommand);
   UpdateWindow(window());

@@ -3,15 +3,15 @@
 #include <utility>
 
 #include "core/show/ShowSequence.h"
+#include "core/show/StageGeometry.h"
 #include "player/media/SlideImage.h"
+#include "player/win32/MonitorArea.h"
 
 namespace lumafolio {
 namespace {
 
 constexpr char kClassName[] = "LumafolioPresenter";
 constexpr char kTitle[] = "Kestrelon Lumafolio";
-constexpr int kStageWidth = 800;
-constexpr int kStageHeight = 600;
 // Vertical and horizontal redraw, double-clicks, own DC, parent DC, byte-aligned client and
 // window.
 constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_PARENTDC |
@@ -36,9 +36,9 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
   currentItem_.position = firstItem > 0 ? firstItem - 1 : 0;
 
   if (!RegisterPresenterClass()) return false;
-  // Created at the screen's size as well as maximized: a pop-up window created at a default
-  // size has none, and showing it normally would keep it that way.
-  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  // Created over the monitor as well as maximized: a pop-up window created at a default size has
+  // none, and showing it normally would keep it that way.
+  const RECT screen = StartMonitorArea();
   if (!CreateOwnWindow(0, kClassName, kTitle, WS_POPUP | WS_MAXIMIZE, screen, host,
                        GetModuleHandleA(nullptr))) {
     return false;
@@ -48,15 +48,20 @@ bool PresenterWindow::Create(HWND host, FilmDocument& film, int32_t firstItem) {
   GetWindowRect(window(), &bounds);
   const int width = bounds.right - bounds.left;
   const int height = bounds.bottom - bounds.top;
-  const Rect stageRect{(width - kStageWidth) / 2, (height - kStageHeight) / 2,
-                       (width - kStageWidth) / 2 + kStageWidth,
-                       (height - kStageHeight) / 2 + kStageHeight};
+  // A film made for today's screens plays on a stage of the monitor's size (or its own); every
+  // other film on the 800 x 600 stage it was made for, centred.
+  const StageGeometry geometry = StageGeometry::ForFilm(film.Stage(), width, height);
+  const int stageWidth = geometry.Width();
+  const int stageHeight = geometry.Height();
+  const Rect stageRect{(width - stageWidth) / 2, (height - stageHeight) / 2,
+                       (width - stageWidth) / 2 + stageWidth,
+                       (height - stageHeight) / 2 + stageHeight};
 
   slideView_ = std::make_unique<SlideView>(window());
   slideView_->Bind(currentItem_, stageRect);
   pptLauncher_ = std::make_unique<PptLauncher>(window());
   videoPlayer_ = std::make_unique<VideoPlayer>(window(), stageRect);
-  stage_ = std::make_unique<StageSurface>(width, height, kStageWidth, kStageHeight);
+  stage_ = std::make_unique<StageSurface>(width, height, stageWidth, stageHeight);
   {
     WindowDc dc(window());
     stage_->CreateBitmaps(dc.get());

@@ -92,7 +92,8 @@ int SlideView::PrepareImage(const std::string& path, int width, int height, Slid
   if (result == 0) return result;  // the image is released, closed and deleted here
   // The item's declared size decides the fit: the decoded width is padded to a multiple of 8.
   const Rect fitted = FitRect({0, 0, width, height}, stage_);
-  image->SetDisplaySize(fitted.Width(), fitted.Height());
+  image->FitToStage(StageGeometry(stage_.Width(), stage_.Height()), fitted.Width(),
+                    fitted.Height());
   if (out != nullptr) *out = image.get();
   next_ = std::move(image);
   return 1;

@@ -30,9 +30,9 @@ class SlideView {
   bool Bind(const FilmItem& item, const Rect& stage);
 
   // Worker thread, under the presenter's item lock. Decodes the picture at `path` (the decimal
-  // offset in the program file) as the next image, sized to fit the stage as a `width` x
-  // `height` picture would, and stores it in `*out`. On failure there is no next image, `*out`
-  // is untouched and the decoder's result (0) is returned; 1 otherwise.
+  // offset in the program file) as the next image, sized (and on a larger stage filtered) to fit
+  // the stage as a `width` x `height` picture would, and stores it in `*out`. On failure there is
+  // no next image, `*out` is untouched and the decoder's result (0) is returned; 1 otherwise.
   int PrepareImage(const std::string& path, int width, int height, SlideImage** out);
 
   // Worker thread, under the item lock: the next item has no picture (a PowerPoint show, a video

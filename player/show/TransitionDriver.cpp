@@ -48,11 +48,14 @@ int TransitionDriver::RunTransition(HDC dc, const SlideImage* current, const Sli
   return 1;
 }
 
-std::vector<AnimatedCaption> TransitionDriver::LayOutCaptions(const FilmItem& item) {
+std::vector<AnimatedCaption> TransitionDriver::LayOutCaptions(const FilmItem& item) const {
+  const StageGeometry stage = stage_.Geometry();
   return lumafolio::LayOutCaptions(
-      item, [](const Caption& caption, std::span<CaptionGlyph> glyphs, CaptionExtent* block) {
+      item,
+      [](const Caption& caption, std::span<CaptionGlyph> glyphs, CaptionExtent* block) {
         return LayoutCaption(caption, glyphs, block);  // with the screen's measures
-      });
+      },
+      [&stage](const Caption& caption) { return stage.PlaceCaption(caption); });
 }
 
 void TransitionDriver::DrawSettled(HDC dc, const std::vector<AnimatedCaption>& captions) {

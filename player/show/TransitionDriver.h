@@ -42,7 +42,7 @@ class TransitionDriver {
 
  private:
   bool WaitForFrame(int frame);
-  static std::vector<AnimatedCaption> LayOutCaptions(const FilmItem& item);
+  std::vector<AnimatedCaption> LayOutCaptions(const FilmItem& item) const;
   void DrawSettled(HDC dc, const std::vector<AnimatedCaption>& captions);
 
   StageSurface& stage_;

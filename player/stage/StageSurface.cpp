@@ -84,6 +84,17 @@ void StageSurface::DrawCentred(HDC dc, const SlideImage& image, int width, int h
   std::memset(bits, 0, PictureBytes());
   GdiFlush();  // the section's pixels were written directly; GDI must see them before drawing
 
+  // A picture already filtered to this size (a larger stage's) is copied row by row: going
+  // through a packed copy and GDI's stretch would cost a refresh or more at this size.
+  const PictureView fitted = image.Fitted();
+  if (fitted.bits != nullptr && fitted.width == width && fitted.height == height) {
+    const PictureSpan stage{stageWidth_, stageHeight_, transitions::RowStride(stageWidth_), bits};
+    const Rect place{(stageWidth_ - width) / 2, (stageHeight_ - height) / 2,
+                     (stageWidth_ - width) / 2 + width, (stageHeight_ - height) / 2 + height};
+    DrawNearest(fitted, place, stage);  // one source pixel for each: a plain copy
+    return;
+  }
+
   GlobalMemory packed(image.MakePackedDib());
   if (!packed) return;
   GlobalLockScope lock(packed.get());

@@ -5,16 +5,17 @@
 #include <cstdint>
 
 #include "core/effects/EffectLibrary.h"
+#include "core/show/StageGeometry.h"
 #include "player/win32/GdiObjects.h"
 
 namespace lumafolio {
 
 class SlideImage;
 
-// The off-screen pictures of the 800 x 600 stage: A (what a transition starts from), B (what it
-// ends on), the output the effects draw into, and the stage memory, a device bitmap that keeps
-// the stage as last composed (picture and captions) for repaints. All pixel work of the effects
-// happens here; the window only ever receives finished frames.
+// The off-screen pictures of the stage (800 x 600, or a film's larger one): A (what a transition
+// starts from), B (what it ends on), the output the effects draw into, and the stage memory, a
+// device bitmap that keeps the stage as last composed (picture and captions) for repaints. All
+// pixel work of the effects happens here; the window only ever receives finished frames.
 class StageSurface {
  public:
   enum class Picture { kFrom, kTo };
@@ -57,6 +58,7 @@ class StageSurface {
   POINT StagePosition() const {
     return {(windowWidth_ - stageWidth_) / 2, (windowHeight_ - stageHeight_) / 2};
   }
+  StageGeometry Geometry() const { return {stageWidth_, stageHeight_}; }
   bool HasSurfaces() const { return stageDc_ && fromBits_ && toBits_ && outBits_; }
   const std::uint8_t* FromBits() const { return fromBits_; }
   const std::uint8_t* ToBits() const { return toBits_; }

@@ -100,7 +100,7 @@ int VideoPlayer::PrepareVideo(const std::string& path, int width, int height,
     return decoded;
   }
   const Rect fitted = FitRect(preparedSource_, stage_);
-  poster_.SetDisplaySize(fitted.Width(), fitted.Height());
+  poster_.FitToStage(Geometry(), fitted.Width(), fitted.Height());
   *out = &poster_;
   return 1;
 }
@@ -140,7 +140,7 @@ bool VideoPlayer::StartVideo(const FilmItem& item, SlideImage** out) {
   if (out != nullptr) {
     endPicture_.Release();
     if (endPicture_.Decode(item.endPicture) == 1 && HasArea(video_)) {
-      endPicture_.SetDisplaySize(video_.Width(), video_.Height());
+      endPicture_.FitToStage(Geometry(), video_.Width(), video_.Height());
       pendingEnd_ = &endPicture_;
       *out = &endPicture_;
     } else {

@@ -38,7 +38,7 @@ class VideoPlayer {
  public:
   enum StopMode { kStopPlaying = 0, kStopPlayingAndPrepared = 1 };
 
-  // `stage` is the 800 x 600 stage in the presenter window's coordinates. Pictures are decoded
+  // `stage` is the stage in the presenter window's coordinates. Pictures are decoded
   // out of `programPath`; empty means the running program. Initialises COM on this thread (the
   // user-interface thread), which starts, polls and stops the graphs.
   VideoPlayer(HWND presenter, const Rect& stage, std::string programPath = {});
@@ -94,6 +94,7 @@ class VideoPlayer {
   // item has none.
   Rect SourceFor(int width, int height) const;
   void DrawEndPicture(HDC dc) const;
+  StageGeometry Geometry() const { return {stage_.Width(), stage_.Height()}; }
 
   ComInitialisation com_;
   HWND presenter_;
