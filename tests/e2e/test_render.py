@@ -17,7 +17,6 @@ from test_captions import grab
 
 ARGS = None
 HOST_TITLE = "Lumafolio Standalone Player"
-ROW = 800 * 3
 STEPS = 2
 HOLD = 3  # seconds
 # Of the pixels near the captions, the share that may differ by more than FAR levels in a channel.
@@ -40,15 +39,16 @@ CAPTIONS = [
 ]
 
 
-def ink_boxes(expected, bare, margin=4):
+def ink_boxes(expected, bare, margin=4, width=800, height=600):
     """The boxes around every pixel where the rendered frame differs from the bare picture, as
     (top, bottom, left, right), grown by MARGIN and merged where rows touch."""
+    row = 3 * width
     spans = []
-    for y in range(600):
-        a, b = expected[y * ROW:(y + 1) * ROW], bare[y * ROW:(y + 1) * ROW]
+    for y in range(height):
+        a, b = expected[y * row:(y + 1) * row], bare[y * row:(y + 1) * row]
         if a == b:
             continue
-        xs = [x for x in range(800) if a[3 * x:3 * x + 3] != b[3 * x:3 * x + 3]]
+        xs = [x for x in range(width) if a[3 * x:3 * x + 3] != b[3 * x:3 * x + 3]]
         spans.append((y, min(xs), max(xs)))
     boxes = []
     for y, left, right in spans:
@@ -57,28 +57,29 @@ def ink_boxes(expected, bare, margin=4):
             boxes[-1] = (top, y, min(l, left), max(r, right))
         else:
             boxes.append((y, y, left, right))
-    return [(max(0, t - margin), min(599, b + margin), max(0, l - margin), min(799, r + margin))
-            for t, b, l, r in boxes]
+    return [(max(0, t - margin), min(height - 1, b + margin), max(0, l - margin),
+             min(width - 1, r + margin)) for t, b, l, r in boxes]
 
 
-def compare(shown, expected, boxes):
+def compare(shown, expected, boxes, width=800, height=600):
     """(rows outside the boxes that differ, pixels in the boxes, pixels in them that differ by more
     than FAR in a channel)."""
-    inside = [[] for _ in range(600)]
+    row = 3 * width
+    inside = [[] for _ in range(height)]
     for t, b, l, r in boxes:
         for y in range(t, b + 1):
             inside[y].append((l, r))
     outside_rows = 0
     near = far = 0
-    for y in range(600):
-        s, e = shown[y * ROW:(y + 1) * ROW], expected[y * ROW:(y + 1) * ROW]
+    for y in range(height):
+        s, e = shown[y * row:(y + 1) * row], expected[y * row:(y + 1) * row]
         if s == e:
             near += sum(r - l + 1 for l, r in inside[y])
             continue
-        covered = bytearray(800)
+        covered = bytearray(width)
         for l, r in inside[y]:
             covered[l:r + 1] = b"\1" * (r - l + 1)
-        for x in range(800):
+        for x in range(width):
             p, q = s[3 * x:3 * x + 3], e[3 * x:3 * x + 3]
             if covered[x]:
                 near += 1
