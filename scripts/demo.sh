@@ -15,14 +15,16 @@ tools=build/native-release
 demo=$tools/demo
 rm -rf "$demo"
 mkdir -p "$demo"
-"$tools/tools/demopictures/demopictures" "$demo/pictures"
+# Pictures three times the classic size: the film plays on a stage of the screen's size.
+"$tools/tools/demopictures/demopictures" --scale 3 "$demo/pictures"
 cp demo/film.toml "$demo/film.toml"
 
 "$tools/tools/filmtool/filmtool" build "$demo/film.toml" -o "$demo/LumafolioDemo.exe" \
   --player build/win64/player/player.exe
 "$tools/tools/filmtool/filmtool" inspect "$demo/LumafolioDemo.exe"
-# The same show as a video file, with the player's own pictures, transitions, captions and music.
+# The same show as a video file, with the player's own pictures, transitions, captions and music,
+# at 1920x1080 (the size a screen film renders at unless --size says otherwise).
 "$tools/tools/filmtool/filmtool" render "$demo/LumafolioDemo.exe" -o "$demo/demo.mp4"
 
 python3 scripts/play-film.py "$demo/LumafolioDemo.exe" --root build/win64/wine \
-  --screenshots "$demo/screenshots" --seconds 34  # the whole film, every item seen once
+  --screenshots "$demo/screenshots" --seconds 34 --screen 1920x1080  # every item seen once

@@ -115,6 +115,7 @@ class ScreenStageTest(unittest.TestCase):
                 previous = shown
                 continue
             if shown == expected:
+                print(f"{name}: the whole stage is identical", file=sys.stderr)
                 return shown
             outside, near, far = compare(shown, expected, boxes, WIDTH, HEIGHT)
             best = shown
@@ -200,7 +201,7 @@ class ScreenStageTest(unittest.TestCase):
         print(f"stripes: 8-pixel blocks swing {swing:.1f} levels on the stage, {nearest_swing:.1f} "
               f"in a nearest-pixel reduction", file=sys.stderr)
         self.assertLess(swing, 12)
-        self.assertGreater(nearest_swing, 4 * 12)
+        self.assertGreater(nearest_swing, 30)
 
 if __name__ == "__main__":
     ARGS, rest = parse_args()

@@ -5,6 +5,7 @@
 // theme music (Theme.h).
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -22,9 +23,16 @@ struct Rgb {
   uint8_t r, g, b;
 };
 
+// A picture drawn in design pixels: at scale 1 one pixel each; at a larger scale every shape and
+// shade is drawn at that many times the size, as finely as the larger picture allows (the demo's
+// screen-sized film wants its pictures sharp on a large stage).
 class Canvas {
  public:
-  Canvas(int width, int height) : width_(width), height_(height), pixels_(width * height * 3) {}
+  Canvas(int width, int height, int scale = 1)
+      : width_(width * scale),
+        height_(height * scale),
+        scale_(scale),
+        pixels_(static_cast<size_t>(width_) * height_ * 3) {}
 
   int width() const { return width_; }
   int height() const { return height_; }
@@ -38,22 +46,29 @@ class Canvas {
     p[2] = c.b;
   }
 
-  void Fill(const std::function<Rgb(int, int)>& shade) {
+  // `shade` is given each pixel's centre in design pixels (whole numbers at scale 1).
+  void Fill(const std::function<Rgb(double, double)>& shade) {
     for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) Set(x, y, shade(x, y));
+      for (int x = 0; x < width_; ++x) Set(x, y, shade(Design(x), Design(y)));
     }
   }
 
   void Rect(int x0, int y0, int w, int h, Rgb c) {
-    for (int y = y0; y < y0 + h; ++y) {
-      for (int x = x0; x < x0 + w; ++x) Set(x, y, c);
+    for (int y = y0 * scale_; y < (y0 + h) * scale_; ++y) {
+      for (int x = x0 * scale_; x < (x0 + w) * scale_; ++x) Set(x, y, c);
     }
   }
 
   void Disc(int cx, int cy, int r, Rgb c) {
-    for (int y = cy - r; y <= cy + r; ++y) {
-      for (int x = cx - r; x <= cx + r; ++x) {
-        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) Set(x, y, c);
+    const double radius = (r + 0.5) * scale_;
+    for (int y = (cy - r) * scale_; y < (cy + r + 1) * scale_; ++y) {
+      for (int x = (cx - r) * scale_; x < (cx + r + 1) * scale_; ++x) {
+        const double dx = x + 0.5 - (cx + 0.5) * scale_;
+        const double dy = y + 0.5 - (cy + 0.5) * scale_;
+        if (scale_ == 1 ? (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r
+                        : dx * dx + dy * dy <= radius * radius) {
+          Set(x, y, c);
+        }
       }
     }
   }
@@ -82,16 +97,22 @@ class Canvas {
   }
 
   void Number(int n, Rgb c) {
-    const int size = height_ / 5;
+    const int size = height_ / scale_ / 5;
     Digit(24, 24, n / 10, size, c);
     Digit(24 + size * 2 / 3, 24, n % 10, size, c);
   }
 
  private:
+  double Design(int pixel) const { return (pixel + 0.5) / scale_ - 0.5; }
+
   int width_;
   int height_;
+  int scale_;
   std::vector<uint8_t> pixels_;
 };
+
+// The design pixel a position falls in: bands and cells keep their edges at any scale.
+int Whole(double v) { return static_cast<int>(std::floor(v)); }
 
 uint8_t Clamp(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
@@ -115,9 +136,9 @@ bool Save(const Canvas& canvas, const std::filesystem::path& path, int subsampli
   return ok;
 }
 
-Canvas Sunset() {
-  Canvas c(800, 600);
-  c.Fill([](int, int y) {
+Canvas Sunset(int scale) {
+  Canvas c(800, 600, scale);
+  c.Fill([](double, double y) {
     const double t = y / 599.0;
     return Rgb{Clamp(255 - 60 * t), Clamp(200 - 170 * t), Clamp(60 + 120 * t)};
   });
@@ -129,21 +150,21 @@ Canvas Sunset() {
   return c;
 }
 
-Canvas Stripes() {
-  Canvas c(800, 600);
+Canvas Stripes(int scale) {
+  Canvas c(800, 600, scale);
   const Rgb bars[8] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                        {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
-  c.Fill([&](int x, int y) {
+  c.Fill([&](double x, double y) {
     if (y > 450) return Rgb{Clamp(x * 255.0 / 799), Clamp(x * 255.0 / 799), Clamp(x * 255.0 / 799)};
-    return bars[x / 100];
+    return bars[std::clamp(Whole(x) / 100, 0, 7)];
   });
   c.Number(2, {255, 255, 255});
   return c;
 }
 
-Canvas Shapes() {
-  Canvas c(800, 600);
-  c.Fill([](int x, int y) { return Rgb{20, Clamp(60 + y / 8.0), Clamp(140 + x / 10.0)}; });
+Canvas Shapes(int scale) {
+  Canvas c(800, 600, scale);
+  c.Fill([](double x, double y) { return Rgb{20, Clamp(60 + y / 8.0), Clamp(140 + x / 10.0)}; });
   c.Disc(220, 330, 120, {230, 60, 50});
   c.Rect(420, 200, 260, 180, {250, 210, 40});
   for (int y = 0; y < 200; ++y) c.Rect(560 - y / 2, 380 + y, y, 1, {60, 200, 90});
@@ -152,10 +173,10 @@ Canvas Shapes() {
   return c;
 }
 
-Canvas Checker() {
-  Canvas c(640, 480);
-  c.Fill([](int x, int y) {
-    const bool dark = ((x / 40) + (y / 40)) % 2 == 0;
+Canvas Checker(int scale) {
+  Canvas c(640, 480, scale);
+  c.Fill([](double x, double y) {
+    const bool dark = (Whole(x) / 40 + Whole(y) / 40) % 2 == 0;
     const double t = x / 639.0;
     return dark ? Rgb{Clamp(40 + 60 * t), 30, Clamp(100 - 60 * t)}
                 : Rgb{Clamp(200 + 55 * t), Clamp(220 - 80 * t), 150};
@@ -164,9 +185,9 @@ Canvas Checker() {
   return c;
 }
 
-Canvas Rings() {
-  Canvas c(1024, 768);
-  c.Fill([](int x, int y) {
+Canvas Rings(int scale) {
+  Canvas c(1024, 768, scale);
+  c.Fill([](double x, double y) {
     const double d = std::hypot(x - 512.0, y - 384.0);
     const double s = std::sin(d / 18.0);
     return Rgb{Clamp(128 + 120 * s), Clamp(128 + 120 * std::sin(d / 18.0 + 2.1)),
@@ -176,10 +197,10 @@ Canvas Rings() {
   return c;
 }
 
-Canvas Portrait() {
-  Canvas c(600, 800);
-  c.Fill([](int x, int y) {
-    const uint8_t v = Clamp(30 + y * 200.0 / 799 + ((x / 60) % 2 ? 25 : 0));
+Canvas Portrait(int scale) {
+  Canvas c(600, 800, scale);
+  c.Fill([](double x, double y) {
+    const uint8_t v = Clamp(30 + y * 200.0 / 799 + (Whole(x) / 60 % 2 ? 25 : 0));
     return Rgb{v, v, v};
   });
   c.Disc(300, 500, 160, {240, 240, 240});
@@ -188,9 +209,9 @@ Canvas Portrait() {
   return c;
 }
 
-Canvas Waves() {
-  Canvas c(800, 600);
-  c.Fill([](int x, int y) {
+Canvas Waves(int scale) {
+  Canvas c(800, 600, scale);
+  c.Fill([](double x, double y) {
     const double w = std::sin((x + y) / 40.0) * 0.5 + 0.5;
     const double v = std::sin((x - y) / 55.0) * 0.5 + 0.5;
     return Rgb{Clamp(40 + 180 * v), Clamp(90 + 150 * w), Clamp(160 + 90 * (1 - v))};
@@ -203,7 +224,7 @@ Canvas Waves() {
 Canvas Sunrise(int frame, int frames) {
   const double t = frame / (frames - 1.0);
   Canvas c(256, 144);
-  c.Fill([t](int, int y) {
+  c.Fill([t](double, double y) {
     const double h = y / 143.0;
     return Rgb{Clamp(40 + 200 * t - 30 * h), Clamp(30 + 150 * t - 20 * h), Clamp(90 + 100 * t)};
   });
@@ -274,13 +295,29 @@ bool SaveVideo(const std::filesystem::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
-    std::cerr << "usage: demopictures FOLDER\n"
-                 "Writes the demo film's pictures, its video and its theme (theme.wav) into\n"
-                 "FOLDER (created when missing).\n";
-    return argc == 2 ? 0 : 2;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  int scale = 1;
+  if (args.size() == 3 && args[0] == "--scale") {
+    try {
+      scale = std::stoi(args[1]);
+    } catch (const std::exception&) {
+      scale = 0;
+    }
+    if (scale < 1 || scale > 8) {
+      std::cerr << "demopictures: --scale takes a whole number from 1 to 8, not " << args[1]
+                << "\n";
+      return 2;
+    }
+    args.erase(args.begin(), args.begin() + 2);
   }
-  const std::filesystem::path folder(argv[1]);
+  if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
+    std::cerr << "usage: demopictures [--scale N] FOLDER\n"
+                 "Writes the demo film's pictures, its video and its theme (theme.wav) into\n"
+                 "FOLDER (created when missing). --scale draws the pictures N times larger\n"
+                 "(the same pictures, finer), for a film on a screen-sized stage.\n";
+    return args.size() == 1 ? 0 : 2;
+  }
+  const std::filesystem::path folder(args[0]);
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
@@ -289,13 +326,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   const bool ok =
-      Save(Sunset(), folder / "01-sunset.jpg", TJSAMP_420, 0) &&
-      Save(Stripes(), folder / "02-stripes.jpg", TJSAMP_444, 0) &&
-      Save(Shapes(), folder / "03-shapes.jpg", TJSAMP_422, 0) &&
-      Save(Checker(), folder / "04-checker.jpg", TJSAMP_420, 0) &&
-      Save(Rings(), folder / "05-rings.jpg", TJSAMP_420, 0) &&
-      Save(Portrait(), folder / "06-portrait-grey.jpg", TJSAMP_GRAY, 0) &&
-      Save(Waves(), folder / "07-waves-progressive.jpg", TJSAMP_420, TJFLAG_PROGRESSIVE) &&
+      Save(Sunset(scale), folder / "01-sunset.jpg", TJSAMP_420, 0) &&
+      Save(Stripes(scale), folder / "02-stripes.jpg", TJSAMP_444, 0) &&
+      Save(Shapes(scale), folder / "03-shapes.jpg", TJSAMP_422, 0) &&
+      Save(Checker(scale), folder / "04-checker.jpg", TJSAMP_420, 0) &&
+      Save(Rings(scale), folder / "05-rings.jpg", TJSAMP_420, 0) &&
+      Save(Portrait(scale), folder / "06-portrait-grey.jpg", TJSAMP_GRAY, 0) &&
+      Save(Waves(scale), folder / "07-waves-progressive.jpg", TJSAMP_420, TJFLAG_PROGRESSIVE) &&
       SaveVideo(folder);
   if (!ok) return 1;
   if (!demo::WriteTheme(folder / "theme.wav")) {
