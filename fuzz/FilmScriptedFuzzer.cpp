@@ -2,7 +2,7 @@
 // (ScriptedStorage.h), so our reading meets trees that no compound-file library would hand it.
 // Besides reading without a memory fault, a film must come out whole and consistent: positions
 // 1..n, a film that reads completely has one item per storage of the root, and what was read,
-// written again as a film tree and read back, is the same film.
+// written again as a film tree and read back, is the same film, on the same stage.
 #include <cstdint>
 #include <string>
 
@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::ScriptedFilmStorage writtenStorage(written);
   FilmDocument reread;
   Check(reread.ReadFilm(kPath, writtenStorage));
-  Check(reread.LoopByte() == film.LoopByte() && reread.PlayMode() == film.PlayMode());
+  Check(reread.LoopByte() == film.LoopByte() && reread.PlayMode() == film.PlayMode() &&
+        reread.Stage() == film.Stage());
   Check(reread.ItemCount() == film.ItemCount());
   for (int32_t position = 1; position <= film.ItemCount(); ++position) {
     Check(reread.GetItem(position) == AsWritten(film.GetItem(position)));

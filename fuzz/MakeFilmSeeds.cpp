@@ -50,6 +50,7 @@ struct Film {
   std::vector<FilmItem> items;
   uint8_t loop = 1;
   int32_t playMode = kPlayTimed;
+  FilmStage stage = {};
 };
 
 std::vector<Film> Films() {
@@ -83,6 +84,8 @@ std::vector<Film> Films() {
   FilmItem same = picture;
   same.mediaFile = "12-HARBOUR.jpg";
   films.push_back({"every-kind", {captioned, video, cd, same}});
+  films.push_back({"screen-stage", {captioned, picture}, 1, kPlayTimed, *ParseFilmStage("screen")});
+  films.push_back({"sized-stage", {picture}, 0, kPlayManual, *ParseFilmStage("1921x1081")});
 
   Film many{"many-items", {}};
   for (int i = 0; i < 40; ++i) {
@@ -100,6 +103,7 @@ CompoundElement Tree(const Film& film) {
   FilmDocument document;
   document.SetLoopFlag(film.loop);
   document.SetPlayMode(film.playMode);
+  document.SetStage(film.stage);
   for (const FilmItem& item : film.items) document.AddItem(item);
   return MakeFilmTree(document);
 }
@@ -181,6 +185,7 @@ file = "a.jpg"
   Save(folder / "every-key.toml", std::string(R"([film]
 loop = false
 play_mode = "manual"
+stage = "1920x1080"
 
 [[item]]
 type = "picture"

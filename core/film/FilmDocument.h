@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/film/FilmStage.h"
 #include "core/film/LogFont.h"
 
 namespace lumafolio {
@@ -69,7 +70,8 @@ struct FilmItem {
   bool operator==(const FilmItem&) const = default;
 };
 
-// The in-memory film: items in play order, each owning its captions, and the two play settings.
+// The in-memory film: items in play order, each owning its captions, the two play settings and
+// the stage it plays on.
 // Everything is addressed by 1-based position; positions always run 1..count without gaps.
 class FilmDocument {
  public:
@@ -97,6 +99,9 @@ class FilmDocument {
   bool LoopFlag() const { return loopFlag_ != 0; }
   uint8_t LoopByte() const { return loopFlag_; }
   void SetLoopFlag(int32_t value) { loopFlag_ = static_cast<uint8_t>(value & 0xFF); }
+  // Classic unless the film asks for another stage.
+  const FilmStage& Stage() const { return stage_; }
+  void SetStage(const FilmStage& stage) { stage_ = stage; }
 
   // Reads a film file and appends its items; true when the whole film was read.
   // `pumpMessage` is called once before each root element, so that windows stay served
@@ -113,6 +118,7 @@ class FilmDocument {
   std::vector<FilmItem> items_;
   int32_t playMode_ = kPlayTimed;
   uint8_t loopFlag_ = 1;
+  FilmStage stage_;
 };
 
 }  // namespace lumafolio

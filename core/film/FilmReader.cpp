@@ -1,7 +1,8 @@
 // Reading a film file into the document. The reading order and every failure result follow the
 // player's long-standing behaviour, which stored films rely on: items are found by counting the
 // root's storages and opening "FILMLINK"n by number, captions by counting TEXTLIST's elements
-// and opening "TEXT"m by number.
+// and opening "TEXT"m by number. The stage is read beside the play settings; it never makes a
+// film unreadable.
 #include "core/film/FilmDocument.h"
 #include "core/film/FilmRecords.h"
 #include "core/film/FilmStorage.h"
@@ -35,6 +36,25 @@ std::string FilmFolder(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The stage's settings are a few short lines; a stream far longer than that is not ours.
+constexpr size_t kMaxStageStreamSize = 4096;
+
+FilmStage ReadStage(StorageNode& root) {
+  std::unique_ptr<StorageStream> stream = root.OpenStream(kStageStreamName);
+  if (!stream) return {};
+  std::string text(kMaxStageStreamSize + 1, '\0');
+  size_t size = 0;
+  while (size < text.size()) {
+    size_t read = 0;
+    if (!stream->Read(text.data() + size, text.size() - size, read)) return {};
+    if (read == 0) break;
+    size += read;
+  }
+  if (size > kMaxStageStreamSize) return {};
+  text.resize(size);
+  return StageFromStreamText(text);
+}
+
 void ReadCaptions(FilmDocument& film, int32_t itemPosition, StorageEnumerator& elements,
                   StorageNode& textList) {
   StorageElement element;
@@ -59,6 +79,7 @@ bool FilmDocument::ReadFilm(const std::string& path, FilmStorage& storage, void 
   int32_t mode = 0;
   if (!ReadInt32Stream(*root, "AUTOPLAY", mode)) return false;
   SetPlayMode(mode);
+  SetStage(ReadStage(*root));
 
   std::unique_ptr<StorageEnumerator> elements = root->Enumerate();
   if (!elements) return false;

@@ -42,6 +42,11 @@ CompoundElement MakeFilmTree(const FilmDocument& film) {
   CompoundElement root = CompoundElement::Storage("Root Entry");
   root.children.push_back(CompoundElement::Stream("LOOP", Int32Bytes(film.LoopByte())));
   root.children.push_back(CompoundElement::Stream("AUTOPLAY", Int32Bytes(film.PlayMode())));
+  // A classic film's file stays exactly as such films have always been written.
+  if (film.Stage() != FilmStage{}) {
+    const std::string text = StageStreamText(film.Stage());
+    root.children.push_back(CompoundElement::Stream(kStageStreamName, {text.begin(), text.end()}));
+  }
   for (int32_t position = 1; position <= film.ItemCount(); ++position) {
     const FilmItem item = film.GetItem(position);
     CompoundElement link = CompoundElement::Storage("FILMLINK" + std::to_string(position));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "PlatformFilmStorage.h"
 #include "TempDir.h"
@@ -154,6 +156,44 @@ TEST_F(FilmReader, AnyOtherRootStorageCountsAsAnItem) {
 TEST_F(FilmReader, RootStreamsOtherThanTheSettingsAreSkipped) {
   EXPECT_TRUE(Read(Root({Link(1, Picture("100")), Element::Stream("NOTES", {1, 2, 3})})));
   EXPECT_EQ(film_.ItemCount(), 1);
+}
+
+// The stage travels in a root stream of its own: the film around it reads as it would without
+// it, and a stage this reader does not understand leaves the film classic, never unreadable.
+TEST_F(FilmReader, AStageStreamChangesTheStageAlone) {
+  FilmDocument written;
+  written.SetLoopFlag(0);
+  written.SetPlayMode(kPlayManual);
+  written.AddItem(Picture("100"));
+  written.AddItem(Picture("200"));
+  written.AddCaption(2, Line("Hello"));
+  ASSERT_TRUE(Read(MakeFilmTree(written)));
+  EXPECT_EQ(film_.Stage(), FilmStage{});
+
+  const FilmStage sized{FilmStage::Kind::kSized, 1920, 1080};
+  written.SetStage(sized);
+  const std::string later = "stage = dome\r\nmirror = yes\r\n";
+  const std::string tooLong = "stage = screen\r\n" + std::string(5000, ' ');
+  for (const auto& [text, stage] : {std::pair<std::string, FilmStage>{"", sized},
+                                    {later, {}},
+                                    {std::string("\xFF\0s=\x80", 5), {}},
+                                    {tooLong, {}}}) {
+    SCOPED_TRACE(text.substr(0, 20));
+    Element root = MakeFilmTree(written);
+    std::vector<uint8_t>& bytes = root.children.at(2).bytes;
+    if (!text.empty()) bytes.assign(text.begin(), text.end());
+    FilmDocument film;
+    std::string error;
+    ASSERT_TRUE(WriteCompoundFile(root, path_, error)) << error;
+    ASSERT_TRUE(film.ReadFilm(path_, *storage_));
+    EXPECT_EQ(film.Stage(), stage);
+    EXPECT_EQ(film.LoopByte(), film_.LoopByte());
+    EXPECT_EQ(film.PlayMode(), film_.PlayMode());
+    ASSERT_EQ(film.ItemCount(), 2);
+    for (int32_t position = 1; position <= 2; ++position) {
+      EXPECT_EQ(film.GetItem(position), film_.GetItem(position));
+    }
+  }
 }
 
 TEST_F(FilmReader, NamesAreLookedUpWithoutRegardToCase) {
