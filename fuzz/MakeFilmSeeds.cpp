@@ -50,7 +50,7 @@ struct Film {
   std::vector<FilmItem> items;
   uint8_t loop = 1;
   int32_t playMode = kPlayTimed;
-  FilmStage stage;
+  FilmStage stage = {};
 };
 
 std::vector<Film> Films() {

@@ -59,10 +59,11 @@ std::optional<FilmStage> ParseFilmStage(std::string_view text, std::string* reas
   }
   const std::string size = std::to_string(*width) + "x" + std::to_string(*height);
   if (*width < kMinWidth || *height < kMinHeight) {
-    return refuse("the stage " + size + " is smaller than the classic 800x600 on a side");
+    return refuse("the stage " + size +
+                  " is smaller than the classic 800x600; no side may be shorter");
   }
   if (*width > kMaxWidth || *height > kMaxHeight) {
-    return refuse("the stage " + size + " is larger than 7680x4320 on a side");
+    return refuse("the stage " + size + " is larger than 7680x4320; no side may be longer");
   }
   return FilmStage{FilmStage::Kind::kSized, *width, *height};
 }

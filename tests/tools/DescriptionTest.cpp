@@ -346,6 +346,8 @@ TEST_F(DescriptionFaults, EveryFaultNamesTheFileAndLine) {
       {"unknown top key", "colour = 1 #!\n" + picture, "unknown key 'colour'"},
       {"unknown film key", "[film]\nloop = true\nrepeat = 2 #!\n" + picture,
        "unknown key 'repeat'"},
+      {"stage smaller than the classic", "[film]\nstage = \"1024x576\" #!\n" + picture,
+       "'stage' is \"1024x576\": the stage 1024x576 is smaller than the classic 800x600"},
       {"unknown item key", picture + "color = \"#FFFFFF\" #!\n", "unknown key 'color'"},
       {"unknown font key",
        picture + "[[item.caption]]\ntext = \"x\"\nfont = { face = \"Arial\", heigth = 3 } #!\n",

@@ -23,6 +23,7 @@
 #include "core/payload/SafeMediaName.h"
 #include "core/payload/SizeCodedName.h"
 #include "tools/filmfile/CompoundDirectory.h"
+#include "tools/filmfile/GsfFilmStorage.h"
 #include "tools/filmtool/Cli.h"
 #include "tools/filmtool/EffectNames.h"
 #include "tools/filmtool/JpegRewrite.h"
@@ -153,7 +154,7 @@ TEST_F(FilmtoolRoundTrip, BuildInspectExtract) {
 
   // The keys other programs rely on, exactly.
   EXPECT_EQ(Keys(json), (std::set<std::string>{"read_ok", "loop", "play_mode", "play_mode_name",
-                                               "items", "payload"}));
+                                               "stage", "items", "payload"}));
   EXPECT_EQ(json["read_ok"], true);
   EXPECT_EQ(json["loop"], 0);
   EXPECT_EQ(json["play_mode"], kPlayManual);
@@ -176,6 +177,7 @@ TEST_F(FilmtoolRoundTrip, BuildInspectExtract) {
                                    "clip_precision", "quality", "pitch_and_family", "face"}));
 
   EXPECT_EQ(json["play_mode_name"], "manual");
+  EXPECT_EQ(json["stage"], "classic");
   EXPECT_EQ(items[0]["type"], kItemPicture);
   EXPECT_EQ(items[0]["type_name"], "picture");
   EXPECT_EQ(items[0]["transition_name"], "cut");
@@ -281,6 +283,60 @@ TEST_F(FilmtoolRoundTrip, BuildInspectExtract) {
   EXPECT_FALSE(fs::exists(out / "Film.flm"));
   EXPECT_EQ(Filmtool({"extract", show, "-d", out.string(), "--force"}).status, 0);
   EXPECT_TRUE(fs::exists(out / "Film.flm"));
+}
+
+// The elements at the root of a film file, in name order.
+std::vector<std::string> RootNames(const fs::path& film) {
+  GsfFilmStorage storage;
+  std::vector<std::string> names;
+  const std::unique_ptr<StorageNode> root = storage.OpenRoot(film.string());
+  const std::unique_ptr<StorageEnumerator> elements = root ? root->Enumerate() : nullptr;
+  StorageElement element;
+  while (elements && elements->Next(element) == StorageEnumerator::Step::kElement) {
+    names.push_back(element.name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A film on a stage of its own shows it, keeps it through extract and build, and renders at its
+// size unless told otherwise; a classic film's file holds no stage at all, as films never did.
+TEST_F(FilmtoolRoundTrip, AFilmsStageTravelsThroughEveryCommand) {
+  const std::string player = dir_.File("player.exe");
+  const auto build = [&](const std::string& film, const std::string& stageLine) {
+    const std::string text = "[film]\n" + stageLine + "\n[[item]]\nfile = \"pictures/one.jpg\"\n";
+    Source(film + ".toml", {text.begin(), text.end()});
+    const ToolRun run = Filmtool(
+        {"build", dir_.File(film + ".toml"), "-o", dir_.File(film + ".exe"), "--player", player});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const fs::path out = dir_.path() / (film + "-out");
+    EXPECT_EQ(Filmtool({"extract", dir_.File(film + ".exe"), "-d", out.string()}).status, 0);
+    return out;
+  };
+  const fs::path classic = build("classic", "");
+  EXPECT_EQ(RootNames(classic / "Film.flm"),
+            (std::vector<std::string>{"AUTOPLAY", "FILMLINK1", "LOOP"}));
+  const std::vector<uint8_t> description = test::ReadBytes((classic / "film.toml").string());
+  EXPECT_EQ(std::string(description.begin(), description.end()).find("stage"), std::string::npos);
+
+  const fs::path screen = build("screen", "stage = \"screen\"");
+  EXPECT_EQ(RootNames(screen / "Film.flm"),
+            (std::vector<std::string>{"AUTOPLAY", "FILMLINK1", "LOOP", "STAGE"}));
+  EXPECT_EQ(Json::parse(Filmtool({"inspect", dir_.File("screen.exe"), "--json"}).out)["stage"],
+            "screen");
+  EXPECT_NE(Filmtool({"inspect", dir_.File("screen.exe")}).out.find("stage of the screen's size"),
+            std::string::npos);
+  const ToolRun again = Filmtool(
+      {"build", (screen / "film.toml").string(), "-o", dir_.File("again.exe"), "--player", player});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(Bytes("again.exe"), Bytes("screen.exe"));
+
+  // Rendered at the film's own size, an odd side made even for the encoders.
+  build("odd", "stage = \"801x601\"\nduration = 1\nsteps = 1");
+  const ToolRun render =
+      Filmtool({"render", dir_.File("odd.exe"), "-o", dir_.File("frames"), "--fps", "25"});
+  ASSERT_EQ(render.status, 0) << render.err;
+  EXPECT_NE(render.out.find(", 802x602;"), std::string::npos) << render.out;
 }
 
 TEST_F(FilmtoolRoundTrip, PlayersHoldingAMarkerAreRefused) {

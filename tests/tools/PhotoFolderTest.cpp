@@ -194,8 +194,8 @@ TEST_F(PhotoFolder, NewWritesTheDescriptionOfTheSameFilm) {
   std::filesystem::last_write_time(photos_ / "c9.jpg", written - std::chrono::seconds(60));
 
   const std::string film = dir_.File("film.toml");
-  const std::vector<std::string> options = {"--sort", "date",         "--duration",
-                                            "7",      "--transition", "curl"};
+  const std::vector<std::string> options = {"--sort",       "date", "--duration", "7",
+                                            "--transition", "curl", "--stage",    "1280x720"};
   std::vector<std::string> args = {"new", photos_.string(), "-o", film};
   args.insert(args.end(), options.begin(), options.end());
   ASSERT_EQ(Filmtool(args).status, 0);
@@ -211,6 +211,7 @@ TEST_F(PhotoFolder, NewWritesTheDescriptionOfTheSameFilm) {
   }
   EXPECT_EQ(order, (std::vector<std::string>{"a.jpg", "b.jpg", "c9.jpg", "c10.jpeg"}));
   EXPECT_EQ(folderFilm["items"][0]["duration_seconds"], 7);
+  EXPECT_EQ(folderFilm["stage"], "1280x720");
 
   const std::string toml = [&] {
     std::ifstream in(film);

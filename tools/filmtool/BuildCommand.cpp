@@ -32,6 +32,7 @@ class FilmBuilder {
   void Gather(FilmDocument& film) {
     film.SetLoopFlag(description_.loop ? 1 : 0);
     film.SetPlayMode(description_.playMode);
+    film.SetStage(description_.stage);
     for (const DescribedItem& described : description_.items) {
       FilmItem item;
       item.itemType = described.type;
@@ -232,8 +233,8 @@ void BuildFilm(const BuildOptions& options, std::ostream& log) {
   for (const PayloadFile& file : gathered.media) mediaBytes += file.size;
   log << "wrote " << options.output << ": " << film.ItemCount() << " item"
       << (film.ItemCount() == 1 ? "" : "s") << ", film file " << filmBytes.size() << " bytes, "
-      << gathered.media.size() << " media file" << (gathered.media.size() == 1 ? "" : "s")
-      << " of " << mediaBytes << " bytes\n";
+      << gathered.media.size() << " media file" << (gathered.media.size() == 1 ? "" : "s") << " of "
+      << mediaBytes << " bytes\n";
   if (const ShrinkTally& tally = gathered.shrinkTally; tally.pictures > 0) {
     log << "shrank " << tally.pictures << " picture" << (tally.pictures == 1 ? "" : "s") << ": "
         << Megabytes(tally.bytesBefore) << " -> " << Megabytes(tally.bytesAfter) << "\n";

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/filmtool/BuildCommand.h"
@@ -83,10 +84,12 @@ void WriteHelpPages(const CLI::App& app, const std::string& manPage,
 constexpr const char* kDescriptionHelp = R"(
 The description (TOML) holds [film] and one [[item]] per item, each with its
 [[item.caption]] tables; README "Making films" has an example.
-  [film]    loop, play_mode ("timed" or "manual"), and defaults for every item
-            and caption: duration, transition, steps or transition_seconds,
-            music and music_mode (the music starts with the first item and
-            plays on), font, colour, shadow, alignment, line_spacing
+  [film]    loop, play_mode ("timed" or "manual"), stage ("classic", the
+            800x600 stage, "screen" or a size such as "1920x1080"), and
+            defaults for every item and caption: duration, transition, steps
+            or transition_seconds, music and music_mode (the music starts
+            with the first item and plays on), font, colour, shadow,
+            alignment, line_spacing
   [[item]]  type, file, poster, end_picture, image_width, image_height,
             duration, transition, steps or transition_seconds, music, music_mode
   [[item.caption]]  text, effect, left, top, font, colour, shadow, alignment,
@@ -164,6 +167,17 @@ void AddFolderOptions(CLI::App* command, FolderOptions& folder, std::string& sor
       ->add_option("--steps", folder.transitionSteps,
                    "Steps of that transition (default 60; more is smoother and slower)")
       ->check(CLI::Range(1, 1000));
+  command->add_option_function<std::string>(
+      "--stage",
+      [&folder](const std::string& text) {
+        std::string reason;
+        const std::optional<FilmStage> stage = ParseFilmStage(text, &reason);
+        if (!stage) throw CLI::ValidationError("--stage " + text + ": " + reason);
+        folder.stage = *stage;
+      },
+      "The stage the film plays on: \"classic\" (default, 800x600 as every film), \"screen\" "
+      "(the screen's size) or WIDTHxHEIGHT; pictures are fitted to a larger stage from their "
+      "full resolution");
 }
 
 constexpr const char* kFolderHelp =
@@ -323,10 +337,11 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
                    "folder for PNG frames (frame-000001.png, ...)")
       ->required();
   renderCommand->add_option("--size", render.size,
-                            "The stage, WIDTHxHEIGHT (default 800x600, the player's own: pictures "
-                            "of that size come out exactly as it shows them); a larger stage "
-                            "such as 1920x1080 fits pictures from their full resolution and "
-                            "scales captions with it");
+                            "The stage, WIDTHxHEIGHT (default: the film's own stage; 800x600 for "
+                            "a classic film, where pictures of that size come out exactly as the "
+                            "player shows them, 1920x1080 for a film on the screen's size, an "
+                            "odd side made even); a larger stage such as 1920x1080 fits pictures "
+                            "from their full resolution and scales captions with it");
   renderCommand
       ->add_option("--fps", render.fps,
                    "Frames a second: 60 (default, the refresh the player paces transitions at), "
@@ -381,10 +396,13 @@ int RunFilmtool(int argc, const char* const* argv, std::ostream& out, std::ostre
       }
       std::error_code error;
       if (!std::filesystem::is_directory(build.description, error)) {
-        for (const char* option : {"--sort", "--duration", "--transition", "--steps"}) {
+        for (const char* option : {"--sort", "--duration", "--transition", "--steps", "--stage"}) {
           if (buildCommand->count(option) > 0) {
-            err << "filmtool: " << option
-                << " applies to a folder of photos; a description gives each item its own\n";
+            err << "filmtool: " << option << " applies to a folder of photos; "
+                << (option == std::string_view("--stage")
+                        ? "a description gives it in [film] as stage = \"...\""
+                        : "a description gives each item its own")
+                << "\n";
             return 2;
           }
         }

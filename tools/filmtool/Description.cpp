@@ -612,13 +612,14 @@ class Reader {
   void ReadFilm(const toml::table& table, FilmDescription& film, FilmDefaults& defaults) const {
     const Section section(
         *this, table, LineOf(table), "[film]",
-        {"loop", "play_mode", "duration", "transition", "steps", "transition_seconds", "music",
-         "music_mode", LUMAFOLIO_CAPTION_STYLE_KEYS});
+        {"loop", "play_mode", "stage", "duration", "transition", "steps", "transition_seconds",
+         "music", "music_mode", LUMAFOLIO_CAPTION_STYLE_KEYS});
     Check([&] { film.loop = section.Boolean("loop").value_or(true); });
     Check([&] {
       film.playMode = section.OneOf("play_mode", {{"timed", kPlayTimed}, {"manual", kPlayManual}})
                           .value_or(kPlayTimed);
     });
+    Check([&] { film.stage = Stage(section); });
     Check([&] { defaults.duration = Duration(section); });
     Check([&] { defaults.transition = Transition(section); });
     Check([&] { defaults.steps = Steps(section); });
@@ -703,6 +704,15 @@ class Reader {
       }
     }
     return item;
+  }
+
+  FilmStage Stage(const Section& section) const {
+    const std::optional<std::string> text = section.String("stage");
+    if (!text) return {};
+    std::string reason;
+    const std::optional<FilmStage> stage = ParseFilmStage(*text, &reason);
+    if (!stage) section.Fail("stage", "'stage' is \"" + *text + "\": " + reason);
+    return *stage;
   }
 
   std::optional<int32_t> Duration(const Section& section) const {

@@ -19,6 +19,7 @@ namespace lumafolio {
 //   [film]
 //   loop = true                  # default true
 //   play_mode = "timed"          # "timed" (default) or "manual"
+//   stage = "screen"             # "classic" (default: 800x600), "screen" or a size "1920x1080"
 //   # Defaults for every item and caption; an item's or a caption's own value wins.
 //   duration = 5                 # whole seconds on screen in timed mode (default 3)
 //   transition = "fade"          # a name or an index 0..58; "random" (default "fade")
@@ -59,6 +60,12 @@ namespace lumafolio {
 // A video item names its film in `file`, its still in `poster` and, optionally, the picture that
 // stays once it has played in `end_picture`. It is fitted to the stage as a picture of its
 // frame size (read from an AVI file's headers), or of `image_width` x `image_height` when given.
+//
+// The stage is where the film plays: "classic" is the 800x600 stage every film has always played
+// on, and a classic film is written as films always were; "screen" plays on a stage of the
+// screen's size and "WIDTHxHEIGHT" (800x600 to 7680x4320) on one of that size, pictures fitted
+// from their full resolution and captions growing with the stage. Players that know no stage
+// play such a film on the classic stage.
 
 // Every error is "DESCRIPTION:LINE: what is wrong"; one error holds every mistake found, one
 // line each, in the order of the description's lines.
@@ -107,6 +114,7 @@ struct FilmDescription {
   std::string path;  // as given, for messages
   bool loop = true;
   int32_t playMode = kPlayTimed;
+  FilmStage stage;
   std::vector<DescribedItem> items;
 };
 

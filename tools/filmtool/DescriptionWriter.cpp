@@ -57,6 +57,9 @@ class Writer {
     } else {
       Lose("the film", "play mode " + std::to_string(film.PlayMode()) + ", which has no name");
     }
+    // Left out for a classic film, whose description stays as it always was.
+    if (film.Stage() != FilmStage{})
+      out_ << "stage = " << Quoted(FilmStageName(film.Stage())) << "\n";
     for (int32_t position = 1; position <= film.ItemCount(); ++position) {
       WriteItem(film.GetItem(position));
     }

@@ -121,6 +121,7 @@ nlohmann::ordered_json FilmToJson(const FilmDocument& film, bool readOk) {
   json["loop"] = film.LoopFlag() ? 1 : 0;
   json["play_mode"] = film.PlayMode();
   json["play_mode_name"] = Name(PlayModeName(film.PlayMode()));
+  json["stage"] = FilmStageName(film.Stage());
   json["items"] = Json::array();
   for (int32_t position = 1; position <= film.ItemCount(); ++position) {
     json["items"].push_back(ItemToJson(film.GetItem(position)));

@@ -16,7 +16,8 @@ namespace lumafolio {
 //
 // This file stays free of platform and codec libraries so that Windows programs can build it.
 
-// {"read_ok", "loop", "play_mode", "play_mode_name", "items": [...]}. Beside each coded number
+// {"read_ok", "loop", "play_mode", "play_mode_name", "stage", "items": [...]}; "stage" is
+// "classic", "screen" or "WIDTHxHEIGHT". Beside each coded number
 // stands its name ("type_name", "transition_name", "music_mode_name", a caption's "effect_name"
 // and "text_colour_hex" as "#RRGGBB"), null when the number has none.
 // The names descriptions and listings use for coded film values, or nullptr for other values.

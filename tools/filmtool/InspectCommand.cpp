@@ -111,6 +111,18 @@ void PrintCaption(const Caption& caption, std::ostream& out) {
       << ")\n";
 }
 
+std::string StageText(const FilmStage& stage) {
+  switch (stage.kind) {
+    case FilmStage::Kind::kClassic:
+      return "classic 800x600 stage";
+    case FilmStage::Kind::kScreen:
+      return "stage of the screen's size";
+    case FilmStage::Kind::kSized:
+      break;
+  }
+  return FilmStageName(stage) + " stage";
+}
+
 void PrintListing(const OpenedFilm& opened, std::ostream& out) {
   const FilmDocument& film = *opened.film;
   out << opened.path << ": ";
@@ -125,8 +137,8 @@ void PrintListing(const OpenedFilm& opened, std::ostream& out) {
       << (film.PlayMode() == kPlayTimed    ? "timed play"
           : film.PlayMode() == kPlayManual ? "manual play"
                                            : "play mode")
-      << " (" << film.PlayMode() << "), " << film.ItemCount() << " item"
-      << (film.ItemCount() == 1 ? "" : "s")
+      << " (" << film.PlayMode() << "), " << StageText(film.Stage()) << ", " << film.ItemCount()
+      << " item" << (film.ItemCount() == 1 ? "" : "s")
       << (opened.readOk ? "" : "; THE FILM COULD NOT BE READ COMPLETELY") << "\n"
       << RunningTime(film) << "\n\n";
 

@@ -154,6 +154,7 @@ FilmDescription DescribeFolder(const std::string& folder, const FolderOptions& o
   film.path = folder;
   film.loop = true;
   film.playMode = kPlayTimed;
+  film.stage = options.stage;
   for (const fs::path& path : ListPhotos(folder, options)) {
     DescribedItem item;
     item.type = kItemPicture;
@@ -181,14 +182,17 @@ void WriteFolderDescription(const std::string& folder, const std::string& output
   for (char& c : shown) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
   }
-  std::string text = "# Made by filmtool new from the pictures in " + shown +
-                     ", one [[item]] each in play order.\n"
-                     "# Edit freely, then: filmtool build THIS_FILE -o Show.exe\n"
-                     "# [film] holds what every item has unless it says otherwise.\n\n"
-                     "[film]\nloop = true\nplay_mode = \"timed\"\nduration = " +
-                     std::to_string(options.durationSeconds) + "\ntransition = " +
-                     (transition ? Quoted(transition) : std::to_string(options.transitionEffect)) +
-                     "\nsteps = " + std::to_string(options.transitionSteps) + "\n";
+  std::string text =
+      "# Made by filmtool new from the pictures in " + shown +
+      ", one [[item]] each in play order.\n"
+      "# Edit freely, then: filmtool build THIS_FILE -o Show.exe\n"
+      "# [film] holds what every item has unless it says otherwise.\n\n"
+      "[film]\nloop = true\nplay_mode = \"timed\"\n" +
+      (options.stage != FilmStage{} ? "stage = " + Quoted(FilmStageName(options.stage)) + "\n"
+                                    : std::string()) +
+      "duration = " + std::to_string(options.durationSeconds) + "\ntransition = " +
+      (transition ? Quoted(transition) : std::to_string(options.transitionEffect)) +
+      "\nsteps = " + std::to_string(options.transitionSteps) + "\n";
   for (const fs::path& photo : photos) {
     const std::string file =
         fs::proximate(fs::absolute(photo, error), base, error).generic_string();

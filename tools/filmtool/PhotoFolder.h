@@ -20,6 +20,7 @@ struct FolderOptions {
   int32_t durationSeconds = 5;
   int32_t transitionEffect = 23;  // fade
   int32_t transitionSteps = 60;
+  FilmStage stage;  // classic unless asked
 };
 
 // Name order as people read numbered files: runs of digits compare as numbers, so "img2"

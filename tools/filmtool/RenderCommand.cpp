@@ -385,9 +385,23 @@ class StopSignals {
 
 }  // namespace
 
+std::pair<int, int> RenderStageSize(const FilmStage& stage) {
+  switch (stage.kind) {
+    case FilmStage::Kind::kClassic:
+      return {800, 600};
+    case FilmStage::Kind::kScreen:
+      return {1920, 1080};
+    case FilmStage::Kind::kSized:
+      break;
+  }
+  return {stage.width + stage.width % 2, stage.height + stage.height % 2};
+}
+
 void RenderFilm(const RenderOptions& options, std::ostream& out, std::ostream& err) {
   const StopSignals signals;  // from the start: extracted media live in a temporary folder
-  const auto [width, height] = ParseSize(options.size);
+  // A size given is checked before the film is read, so that a mistyped one fails at once.
+  const std::optional<std::pair<int, int>> askedSize =
+      options.size.empty() ? std::nullopt : std::optional(ParseSize(options.size));
   if (options.output.empty()) throw std::runtime_error("no output given: pass -o OUT");
   const bool video = render::IsVideoFileName(options.output);
   if (!video) {
@@ -407,6 +421,7 @@ void RenderFilm(const RenderOptions& options, std::ostream& out, std::ostream& e
   }
 
   RenderInput input = OpenFilmForRender(options, err);
+  const auto [width, height] = askedSize.value_or(RenderStageSize(input.film->Stage()));
   StoredMedia media(std::move(input.files), err);
   render::CaptionFonts fonts(err);
   render::TimelineOptions timelineOptions;
