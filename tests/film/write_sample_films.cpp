@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <utility>
 
 #include "core/film/CompoundTree.h"
 #include "core/film/FilmRecords.h"
@@ -135,15 +134,6 @@ int main(int argc, char** argv) {
   CompoundElement shortItem = MakeFilmTree(small);
   Child(*Child(shortItem, "FILMLINK3"), "FILMITEM")->bytes.resize(1000);
   ok = Write(folder, "short-item.flm", shortItem) && ok;
-
-  // A stage beside the play settings; and one named as a later version might.
-  for (const auto& [name, text] :
-       {std::pair<const char*, std::string>{"stage-screen.flm", "stage = screen\r\n"},
-        {"stage-later.flm", "mirror = yes\r\nstage = dome\r\n"}}) {
-    CompoundElement staged = MakeFilmTree(small);
-    staged.children.push_back(CompoundElement::Stream("STAGE", {text.begin(), text.end()}));
-    ok = Write(folder, name, staged) && ok;
-  }
 
   CompoundElement noLoop = MakeFilmTree(small);
   noLoop.children.erase(noLoop.children.begin());
