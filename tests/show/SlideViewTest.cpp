@@ -160,6 +160,41 @@ TEST_F(SlideViewTest, PreparedPicturesFitTheStageByTheirDeclaredSize) {
   EXPECT_EQ(placed.DisplayRect(), (Rect{362, 84, 662, 684}));
 }
 
+// The classic stage stretches the decoded bitmap as it draws (no copy); a larger stage gets a copy
+// filtered to the fitted size on the worker, while the full picture stays for zooming.
+TEST_F(SlideViewTest, ALargerStageGetsAFittedCopyAndKeepsTheFullPicture) {
+  const FilmItem item = PictureItem(64, 48);
+  SlideImage* out = nullptr;
+  SlideView classic(window_.get(), Program(64, 48, 300));
+  ASSERT_TRUE(classic.Bind(item, kStage));
+  ASSERT_EQ(classic.PrepareImage("1000", 64, 48, &out), 1);
+  EXPECT_EQ(out->Fitted().bits, nullptr);
+
+  SlideView view(window_.get(), Program(64, 48, 300));
+  ASSERT_TRUE(view.Bind(item, {0, 0, 1920, 1080}));
+  ASSERT_EQ(view.PrepareImage("1000", 64, 48, &out), 1);
+  EXPECT_EQ(out->Width(), 1440);
+  EXPECT_EQ(out->Height(), 1080);
+  const PictureView fitted = out->Fitted();
+  ASSERT_NE(fitted.bits, nullptr);
+  ASSERT_EQ(fitted.width, 1440);
+  ASSERT_EQ(fitted.height, 1080);
+  const COLORREF colour = Colour(300);
+  for (const int line : {0, 539, 1079}) {
+    for (const int x : {0, 720, 1439}) {
+      const std::uint8_t* pixel = fitted.Line(line) + 3 * x;
+      EXPECT_EQ(RGB(pixel[2], pixel[1], pixel[0]), colour) << x << "," << line;
+    }
+  }
+  const HDC screen = GetDC(nullptr);
+  GdiObject<HBITMAP> full(out->MakeBitmap(screen));
+  ReleaseDC(nullptr, screen);
+  BITMAP bitmap{};
+  ASSERT_TRUE(GetObjectA(full.get(), sizeof bitmap, &bitmap));
+  EXPECT_EQ(bitmap.bmWidth, 64);
+  EXPECT_EQ(bitmap.bmHeight, 48);
+}
+
 TEST_F(SlideViewTest, FailedDecodeLeavesNoNextImageAndOutUntouched) {
   const FilmItem item = PictureItem(640, 480);
   SlideView view(window_.get(), Program(64, 48));
