@@ -10,6 +10,7 @@
 #include "StagePictures.h"
 #include "core/effects/EffectParams.h"
 #include "core/effects/EffectRandom.h"
+#include "core/effects/drawing/TilePieces.h"
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::testing {
@@ -133,6 +134,23 @@ TEST_F(ShatterTest, PiecesFlyByTheirRandomFactors) {
     EXPECT_TRUE(SamePicture(run.out, ShatterFrame(run, c.size, c.g)))
         << c.w << "x" << c.h << " variant " << c.variant << " step " << c.step;
   }
+}
+
+// Tiles made for the classic stage grow with a larger one and still divide both of its sides;
+// the classic stage and smaller pictures keep the sizes as they are.
+TEST(StageScaledTiles, GrowWithTheStageAndStillDivideIt) {
+  const struct {
+    int wanted, w, h, size;
+  } cases[] = {
+      {20, 800, 600, 20},   {20, 400, 300, 20},  {2, 1920, 1080, 3},   {4, 1920, 1080, 6},
+      {20, 1920, 1080, 30}, {8, 3840, 2160, 24}, {20, 3840, 2160, 60}, {8, 1366, 768, 2},
+  };
+  for (const auto& [wanted, w, h, size] : cases) {
+    EXPECT_EQ(transitions::TileSizeFor(wanted, w, h), size) << wanted << " at " << w << "x" << h;
+  }
+  // A wide stage grows lengths only as much as its shorter way allows.
+  EXPECT_EQ(transitions::StageScaled(100, 1920, 1080), 180);
+  EXPECT_EQ(transitions::StageScaled(100, 2560, 600), 100);
 }
 
 TEST_F(ShatterTest, StepWithoutBeginDrawsTheSamePieces) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -11,10 +12,13 @@
 // (shatter, scatter, implode, swap).
 namespace lumafolio::transitions {
 
-// The wanted tile size lowered until it divides both sides, so that the tiles cover the picture
-// exactly. Awkward sizes (a prime side) end at 1.
+// The wanted tile size, grown with a stage larger than the classic one (StageScaled), then
+// lowered until it divides both sides, so that the tiles cover the picture exactly. Awkward
+// sizes (a prime side) end at 1.
 inline int TileSizeFor(int wanted, int width, int height) {
-  int size = wanted < 1 ? 1 : wanted;
+  // No size above the shorter side divides it: start there at the most.
+  int size =
+      std::clamp(StageScaled(wanted, width, height), 1, std::max(1, std::min(width, height)));
   while (size > 1 && (width % size != 0 || height % size != 0)) --size;
   return size;
 }
