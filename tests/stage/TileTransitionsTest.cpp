@@ -176,21 +176,21 @@ int ScatterOffset(int position, int size) {
   return 0;
 }
 
-// The frame Scatter must draw with spread u and turn-over point `shown`: on black, each 2 x 2
-// piece (bottom row first) at its place plus (u dx >> 10, u dy >> 10), from B when shown >= its
-// threshold (rand() mod 255 + 1, drawn before dx and dy), in drawing order.
-StagePicture ScatterFrame(const TransitionRun& run, int u, int shown) {
+// The frame Scatter must draw with spread u and turn-over point `shown`: on black, each `size`
+// x `size` piece (bottom row first) at its place plus (u dx >> 10, u dy >> 10), from B when
+// shown >= its threshold (rand() mod 255 + 1, drawn before dx and dy), in drawing order.
+StagePicture ScatterFrame(const TransitionRun& run, int u, int shown, int size = 2) {
   const int w = run.from.width;
   const int h = run.from.height;
   StagePicture frame(w, h);
   EffectSrand(static_cast<unsigned>(kClock));
-  for (int y = 0; y < h; y += 2) {
-    for (int x = 0; x < w; x += 2) {
+  for (int y = 0; y < h; y += size) {
+    for (int x = 0; x < w; x += size) {
       const int threshold = EffectRand() % 255 + 1;
       const int dx = ScatterOffset(x, w);
       const int dy = ScatterOffset(y, h);
       PutBlock(frame, shown >= threshold ? run.to : run.from, x, y, x + ((u * dx) >> 10),
-               y + ((u * dy) >> 10), std::min(2, w - x), std::min(2, h - y));
+               y + ((u * dy) >> 10), std::min(size, w - x), std::min(size, h - y));
     }
   }
   return frame;
@@ -235,6 +235,14 @@ TEST_F(ScatterTest, OnePixelSidesKeepThePiecesOnTheirAxis) {
   }
 }
 
+// A full-HD stage grows the pieces with it: 3 x 3, flying as the small ones do.
+TEST_F(ScatterTest, FullHdStageScattersLargerPieces) {
+  TransitionRun run(1920, 1080);
+  Scatter(kEffectBegin, run.Params(0, 100), state);
+  Scatter(kEffectStep, run.Params(30, 100), state);
+  EXPECT_TRUE(SamePicture(run.out, ScatterFrame(run, 600, 76, 3)));
+  Scatter(kEffectEnd, EffectParams{}, state);
+}
 // ---------------------------------------------------------------------------------------------
 // Implode and Swap
 

@@ -94,7 +94,8 @@ inline void CopySquare(std::uint8_t* to, const std::uint8_t* from, std::size_t s
 }
 
 // Calls draw.template operator()<kSize>() with kSize = size for the sizes the tile families use
-// (the wanted sizes and what they are lowered to on common stages), else with kSize = 0.
+// (the wanted sizes and what they are lowered to on common stages, and on full-HD and 4K stages
+// the small ones grown: 3, 6, 12), else with kSize = 0.
 template <typename Draw>
 inline void WithSquareSize(int size, Draw&& draw) {
   switch (size) {
@@ -103,6 +104,15 @@ inline void WithSquareSize(int size, Draw&& draw) {
       break;
     case 2:
       draw.template operator()<2>();
+      break;
+    case 3:
+      draw.template operator()<3>();
+      break;
+    case 6:
+      draw.template operator()<6>();
+      break;
+    case 12:
+      draw.template operator()<12>();
       break;
     case 4:
       draw.template operator()<4>();
