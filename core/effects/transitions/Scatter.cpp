@@ -253,33 +253,45 @@ void DrawPieces(ScatterState& pieces, const StageView& view, int u, int shown, c
 // Pieces larger than 2 x 2, which divide both sides: a stage larger than the classic one has
 // few enough of them that each is simply copied where it lands, cut by the edges.
 template <int kSize, typename Offset>
-void DrawLargePieces(const ScatterState& pieces, const StageView& view, int u, int shown,
+void DrawLargePieces(ScatterState& pieces, const StageView& view, int u, int shown,
                      const Offset* dx, const Offset* dy) {
   const int size = kSize > 0 ? kSize : pieces.size;
   const int columns = view.width / size;
   const int rows = view.height / size;
   const std::uint8_t* const thresholds = pieces.thresholds.data();
+  std::uint8_t* const out = view.out;
+  pieces.places.resize(static_cast<std::size_t>(columns));
+  std::int32_t* const places = pieces.places.data();
   // B or A by the threshold without a branch, as for the small pieces.
   const std::uintptr_t toMinusFrom =
       reinterpret_cast<std::uintptr_t>(view.to) - reinterpret_cast<std::uintptr_t>(view.from);
-  std::size_t i = 0;
   for (int pieceRow = 0; pieceRow < rows; ++pieceRow) {
     const int y = pieceRow * size;
+    const std::size_t first =
+        static_cast<std::size_t>(pieceRow) * static_cast<std::size_t>(columns);
+    // First where every piece of the row lands, then the copies, as for the small pieces.
+    for (int c = 0; c < columns; ++c) {
+      const int toX = c * size + ((u * dx[first + c]) >> 10);
+      const int toY = y + ((u * dy[first + c]) >> 10);
+      places[c] = toX >= 0 && toY >= 0 && toX + size <= view.width && toY + size <= view.height
+                      ? static_cast<std::int32_t>(static_cast<std::size_t>(toY) * view.stride +
+                                                  static_cast<std::size_t>(toX) * 3)
+                      : kClipped;
+    }
     const std::uint8_t* const sourceRow = view.FromRow(y);
-    for (int c = 0; c < columns; ++c, ++i) {
+    for (int c = 0; c < columns; ++c) {
+      const std::size_t i = first + static_cast<std::size_t>(c);
       const int x = c * size;
-      const int toX = x + ((u * dx[i]) >> 10);
-      const int toY = y + ((u * dy[i]) >> 10);
-      const std::uintptr_t toOrFrom =
-          toMinusFrom & (std::uintptr_t{0} - static_cast<std::uintptr_t>(shown >= thresholds[i]));
-      const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(
-          reinterpret_cast<std::uintptr_t>(sourceRow + static_cast<std::size_t>(x) * 3) + toOrFrom);
-      if (toX >= 0 && toY >= 0 && toX + size <= view.width && toY + size <= view.height) {
-        CopySquare<kSize>(view.OutRow(toY) + static_cast<std::size_t>(toX) * 3, source, view.stride,
-                          size);
+      if (places[c] >= 0) {
+        const std::uintptr_t toOrFrom =
+            toMinusFrom & (std::uintptr_t{0} - static_cast<std::uintptr_t>(shown >= thresholds[i]));
+        const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(
+            reinterpret_cast<std::uintptr_t>(sourceRow + static_cast<std::size_t>(x) * 3) +
+            toOrFrom);
+        CopySquare<kSize>(out + places[c], source, view.stride, size);
       } else {
-        CopyBlockClipped(view, shown >= thresholds[i] ? view.to : view.from, x, y, toX, toY, size,
-                         size);
+        CopyBlockClipped(view, shown >= thresholds[i] ? view.to : view.from, x, y,
+                         x + ((u * dx[i]) >> 10), y + ((u * dy[i]) >> 10), size, size);
       }
     }
   }
