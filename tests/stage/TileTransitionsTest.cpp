@@ -10,6 +10,7 @@
 #include "StagePictures.h"
 #include "core/effects/EffectParams.h"
 #include "core/effects/EffectRandom.h"
+#include "core/effects/drawing/TilePieces.h"
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::testing {
@@ -135,6 +136,23 @@ TEST_F(ShatterTest, PiecesFlyByTheirRandomFactors) {
   }
 }
 
+// Tiles made for the classic stage grow with a larger one and still divide both of its sides;
+// the classic stage and smaller pictures keep the sizes as they are.
+TEST(StageScaledTiles, GrowWithTheStageAndStillDivideIt) {
+  const struct {
+    int wanted, w, h, size;
+  } cases[] = {
+      {20, 800, 600, 20},   {20, 400, 300, 20},  {2, 1920, 1080, 3},   {4, 1920, 1080, 6},
+      {20, 1920, 1080, 30}, {8, 3840, 2160, 24}, {20, 3840, 2160, 60}, {8, 1366, 768, 2},
+  };
+  for (const auto& [wanted, w, h, size] : cases) {
+    EXPECT_EQ(transitions::TileSizeFor(wanted, w, h), size) << wanted << " at " << w << "x" << h;
+  }
+  // A wide stage grows lengths only as much as its shorter way allows.
+  EXPECT_EQ(transitions::StageScaled(100, 1920, 1080), 180);
+  EXPECT_EQ(transitions::StageScaled(100, 2560, 600), 100);
+}
+
 TEST_F(ShatterTest, StepWithoutBeginDrawsTheSamePieces) {
   TransitionRun run(40, 40);
   ShatterTiles(kEffectEnd, EffectParams{}, state);
@@ -158,21 +176,21 @@ int ScatterOffset(int position, int size) {
   return 0;
 }
 
-// The frame Scatter must draw with spread u and turn-over point `shown`: on black, each 2 x 2
-// piece (bottom row first) at its place plus (u dx >> 10, u dy >> 10), from B when shown >= its
-// threshold (rand() mod 255 + 1, drawn before dx and dy), in drawing order.
-StagePicture ScatterFrame(const TransitionRun& run, int u, int shown) {
+// The frame Scatter must draw with spread u and turn-over point `shown`: on black, each `size`
+// x `size` piece (bottom row first) at its place plus (u dx >> 10, u dy >> 10), from B when
+// shown >= its threshold (rand() mod 255 + 1, drawn before dx and dy), in drawing order.
+StagePicture ScatterFrame(const TransitionRun& run, int u, int shown, int size = 2) {
   const int w = run.from.width;
   const int h = run.from.height;
   StagePicture frame(w, h);
   EffectSrand(static_cast<unsigned>(kClock));
-  for (int y = 0; y < h; y += 2) {
-    for (int x = 0; x < w; x += 2) {
+  for (int y = 0; y < h; y += size) {
+    for (int x = 0; x < w; x += size) {
       const int threshold = EffectRand() % 255 + 1;
       const int dx = ScatterOffset(x, w);
       const int dy = ScatterOffset(y, h);
       PutBlock(frame, shown >= threshold ? run.to : run.from, x, y, x + ((u * dx) >> 10),
-               y + ((u * dy) >> 10), std::min(2, w - x), std::min(2, h - y));
+               y + ((u * dy) >> 10), std::min(size, w - x), std::min(size, h - y));
     }
   }
   return frame;
@@ -217,6 +235,14 @@ TEST_F(ScatterTest, OnePixelSidesKeepThePiecesOnTheirAxis) {
   }
 }
 
+// A full-HD stage grows the pieces with it: 3 x 3, flying as the small ones do.
+TEST_F(ScatterTest, FullHdStageScattersLargerPieces) {
+  TransitionRun run(1920, 1080);
+  Scatter(kEffectBegin, run.Params(0, 100), state);
+  Scatter(kEffectStep, run.Params(30, 100), state);
+  EXPECT_TRUE(SamePicture(run.out, ScatterFrame(run, 600, 76, 3)));
+  Scatter(kEffectEnd, EffectParams{}, state);
+}
 // ---------------------------------------------------------------------------------------------
 // Implode and Swap
 

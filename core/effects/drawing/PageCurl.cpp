@@ -122,7 +122,7 @@ void PageCurl::DrawRect(const StageView& view, const CurlRect& rect, const CurlM
   const double a = CurlSlope(motion.dx, motion.dy);
   const double nx = motion.dx < 0 ? -a : a;
   const double ny = (motion.dy < 0 ? -1.0 : 1.0) * std::sqrt(std::max(0.0, 1 - a * a));
-  const double r = std::max(motion.radius, 1);
+  const double r = std::max(StageScaled(motion.radius, view.width, view.height), 1);
   BuildCurlProfile(a, r, soft, &profile_);
   BuildEntries(nx, ny, view.stride);
   const int last = profile_.last;

@@ -13,7 +13,8 @@
 namespace lumafolio::transitions {
 
 // Where a roll goes and how thick it is: (dx, dy) with x to the right and y upward on screen,
-// and the cylinder's radius in pixels.
+// and the cylinder's radius in pixels of the classic stage (a larger stage rolls a thicker
+// cylinder, see StageScaled).
 struct CurlMotion {
   int dx;
   int dy;

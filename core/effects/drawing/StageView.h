@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,19 @@ namespace lumafolio::transitions {
 // 800-pixel stage).
 inline std::size_t RowStride(int width) {
   return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+}
+
+// A length in pixels chosen for the classic 800 x 600 stage (a roll's radius, a tile's side),
+// grown with a larger stage by min(W / 800, H / 600), truncated, so that the effect looks on a
+// screen-sized stage as it does on the classic one. The classic stage and anything smaller
+// keep the length as it is.
+inline int StageScaled(int pixels, int width, int height) {
+  const std::int64_t reach = std::min(std::int64_t{width} * 3, std::int64_t{height} * 4);
+  if (reach <= 2400) return pixels;
+  // Lengths past any picture's side make no difference; the bound keeps the product in range.
+  const std::int64_t length =
+      std::clamp(std::int64_t{pixels}, std::int64_t{0}, std::int64_t{1} << 24);
+  return static_cast<int>(std::min<std::int64_t>(length * reach / 2400, std::int64_t{1} << 30));
 }
 
 // The three pictures of a step as rows. Rows are stored bottom-up: row 0 is the bottom line on

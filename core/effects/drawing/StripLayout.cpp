@@ -28,18 +28,23 @@ const std::uint8_t* StripSource(const StageView& view, StripMotion motion, bool 
 
 void DrawVerticalStrips(const StageView& view, StripMotion motion, int count, bool firstFromTop,
                         int n) {
-  // Columns right of the last whole strip are left as they are.
+  // The last strip also takes the columns that do not make a whole strip, as the last band
+  // takes the remaining lines: on a stage width the count does not divide (1366 into 8) they
+  // would otherwise keep whatever the output held before.
   const std::size_t stripBytes = static_cast<std::size_t>(view.width / count) * 3;
-  if (stripBytes == 0) return;
+  const std::size_t lastOffset = stripBytes * static_cast<std::size_t>(count - 1);
+  const std::size_t lastBytes = view.RowBytes() - lastOffset;
   for (int row = 0; row < view.height; ++row) {
     std::uint8_t* out = view.OutRow(row);
     const std::uint8_t* even = StripSource(view, motion, firstFromTop, n, row);
     const std::uint8_t* odd = StripSource(view, motion, !firstFromTop, n, row);
     std::size_t offset = 0;
-    for (int strip = 0; strip < count; ++strip, offset += stripBytes) {
+    for (int strip = 0; strip < count - 1; ++strip, offset += stripBytes) {
       const std::uint8_t* source = (strip & 1) == 0 ? even : odd;
       std::memcpy(out + offset, source + offset, stripBytes);
     }
+    const std::uint8_t* last = ((count - 1) & 1) == 0 ? even : odd;
+    std::memcpy(out + lastOffset, last + lastOffset, lastBytes);
   }
 }
 

@@ -13,10 +13,11 @@ struct StripMotion {
 };
 
 // Draws one step of the strip transitions. Directions top and bottom cut the picture into
-// `variant` vertical strips of W / variant columns from the left, in which B takes over
-// ⌊covered × H⌋ lines; directions right and left cut it into `variant` horizontal bands of H /
-// variant lines from the bottom (the last band keeps the remaining lines), in which B takes over
-// ⌊covered × W⌋ columns. Neighbouring strips run the opposite way. `covered` runs from 0 to 1.
+// `variant` vertical strips of W / variant columns from the left (the last strip keeps the
+// remaining columns), in which B takes over ⌊covered × H⌋ lines; directions right and left cut it
+// into `variant` horizontal bands of H / variant lines from the bottom (the last band keeps the
+// remaining lines), in which B takes over ⌊covered × W⌋ columns. Neighbouring strips run the
+// opposite way. `covered` runs from 0 to 1.
 void DrawStrips(const EffectParams& params, StripMotion motion, double covered);
 
 }  // namespace lumafolio::transitions

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -11,10 +12,13 @@
 // (shatter, scatter, implode, swap).
 namespace lumafolio::transitions {
 
-// The wanted tile size lowered until it divides both sides, so that the tiles cover the picture
-// exactly. Awkward sizes (a prime side) end at 1.
+// The wanted tile size, grown with a stage larger than the classic one (StageScaled), then
+// lowered until it divides both sides, so that the tiles cover the picture exactly. Awkward
+// sizes (a prime side) end at 1.
 inline int TileSizeFor(int wanted, int width, int height) {
-  int size = wanted < 1 ? 1 : wanted;
+  // No size above the shorter side divides it: start there at the most.
+  int size =
+      std::clamp(StageScaled(wanted, width, height), 1, std::max(1, std::min(width, height)));
   while (size > 1 && (width % size != 0 || height % size != 0)) --size;
   return size;
 }
@@ -90,7 +94,8 @@ inline void CopySquare(std::uint8_t* to, const std::uint8_t* from, std::size_t s
 }
 
 // Calls draw.template operator()<kSize>() with kSize = size for the sizes the tile families use
-// (the wanted sizes and what they are lowered to on common stages), else with kSize = 0.
+// (the wanted sizes and what they are lowered to on common stages, and on full-HD and 4K stages
+// the small ones grown: 3, 6, 12), else with kSize = 0.
 template <typename Draw>
 inline void WithSquareSize(int size, Draw&& draw) {
   switch (size) {
@@ -99,6 +104,15 @@ inline void WithSquareSize(int size, Draw&& draw) {
       break;
     case 2:
       draw.template operator()<2>();
+      break;
+    case 3:
+      draw.template operator()<3>();
+      break;
+    case 6:
+      draw.template operator()<6>();
+      break;
+    case 12:
+      draw.template operator()<12>();
       break;
     case 4:
       draw.template operator()<4>();

@@ -6,6 +6,7 @@
 #include "core/Simd.h"
 #include "core/effects/EffectRandom.h"
 #include "core/effects/drawing/StageView.h"
+#include "core/effects/drawing/TilePieces.h"
 #include "core/effects/transitions/TransitionRoutines.h"
 
 namespace lumafolio::transitions {
@@ -45,15 +46,8 @@ void SelectBytes(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_
   for (; i < count; ++i) out[i] = static_cast<std::uint8_t>((a[i] & ~mask[i]) | (b[i] & mask[i]));
 }
 
-// The requested cell size, lowered until whole cells tile the picture exactly.
-int FittingCellSize(int requested, int width, int height) {
-  int cell = std::max(1, requested);
-  while (width % cell != 0 || height % cell != 0) --cell;
-  return cell;
-}
-
 void BuildGrid(CellGrid& grid, int width, int height, int variant) {
-  grid.cell = FittingCellSize(variant, width, height);
+  grid.cell = TileSizeFor(variant, width, height);
   grid.columns = width / grid.cell;
   grid.rows = height / grid.cell;
   grid.width = width;

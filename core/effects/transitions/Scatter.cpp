@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -14,14 +15,16 @@ namespace lumafolio::transitions {
 namespace {
 
 // The 2 x 2 pieces, row by row from the bottom left; a picture with an odd side has one-pixel
-// pieces along its right or top edge. Per piece: where it flies to at the height of the scatter
-// (in pixels, scaled by u / 1024 on the way) and the step, in 256ths of the way, from which it
-// shows the new picture. Every step reads all of them next to the pixels, so they are kept in
-// separate compact arrays: offsets stay below the picture's side, which fits 16 bits on any
-// stage up to 32767 pixels (larger pictures keep 32-bit offsets).
+// pieces along its right or top edge. A stage larger than the classic one has larger pieces,
+// grown with it (3 x 3 on full HD), so that the scatter keeps its grain. Per piece: where it flies
+// to at the height of the scatter (in pixels, scaled by u / 1024 on the way) and the step, in
+// 256ths of the way, from which it shows the new picture. Every step reads all of them next to the
+// pixels, so they are kept in separate compact arrays: offsets stay below the picture's side, which
+// fits 16 bits on any stage up to 32767 pixels (larger pictures keep 32-bit offsets).
 struct ScatterState {
   int width = 0;
   int height = 0;
+  int size = 2;  // the pieces' side
   std::vector<std::uint8_t> thresholds;
   std::vector<std::int16_t> dx16;
   std::vector<std::int16_t> dy16;
@@ -52,11 +55,17 @@ std::int32_t AxisOffset(int position, int size) {
   return 0;
 }
 
+// The pieces' side: 2 on the classic stage and smaller pictures, else 2 grown with the stage and
+// lowered until it divides both sides (when only 1 would, 2 with the odd edges as above).
+int PieceSize(int width, int height) { return std::max(2, TileSizeFor(2, width, height)); }
+
 void Build(ScatterState& pieces, int width, int height) {
   pieces.width = width;
   pieces.height = height;
-  const int columns = (width + 1) / 2;
-  const int rows = (height + 1) / 2;
+  pieces.size = PieceSize(width, height);
+  const int size = pieces.size;
+  const int columns = (width + size - 1) / size;
+  const int rows = (height + size - 1) / size;
   const std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
   const bool narrow = Narrow(width, height);
   pieces.thresholds.resize(count);
@@ -69,8 +78,8 @@ void Build(ScatterState& pieces, int width, int height) {
   for (int pieceRow = 0; pieceRow < rows; ++pieceRow) {
     for (int pieceColumn = 0; pieceColumn < columns; ++pieceColumn, ++i) {
       pieces.thresholds[i] = static_cast<std::uint8_t>(EffectRand() % 255 + 1);
-      const std::int32_t dx = AxisOffset(pieceColumn * 2, width);
-      const std::int32_t dy = AxisOffset(pieceRow * 2, height);
+      const std::int32_t dx = AxisOffset(pieceColumn * size, width);
+      const std::int32_t dy = AxisOffset(pieceRow * size, height);
       if (narrow) {
         pieces.dx16[i] = static_cast<std::int16_t>(dx);
         pieces.dy16[i] = static_cast<std::int16_t>(dy);
@@ -241,6 +250,53 @@ void DrawPieces(ScatterState& pieces, const StageView& view, int u, int shown, c
   }
 }
 
+// Pieces larger than 2 x 2, which divide both sides: a stage larger than the classic one has
+// few enough of them that each is simply copied where it lands, cut by the edges.
+template <int kSize, typename Offset>
+void DrawLargePieces(ScatterState& pieces, const StageView& view, int u, int shown,
+                     const Offset* dx, const Offset* dy) {
+  const int size = kSize > 0 ? kSize : pieces.size;
+  const int columns = view.width / size;
+  const int rows = view.height / size;
+  const std::uint8_t* const thresholds = pieces.thresholds.data();
+  std::uint8_t* const out = view.out;
+  pieces.places.resize(static_cast<std::size_t>(columns));
+  std::int32_t* const places = pieces.places.data();
+  // B or A by the threshold without a branch, as for the small pieces.
+  const std::uintptr_t toMinusFrom =
+      reinterpret_cast<std::uintptr_t>(view.to) - reinterpret_cast<std::uintptr_t>(view.from);
+  for (int pieceRow = 0; pieceRow < rows; ++pieceRow) {
+    const int y = pieceRow * size;
+    const std::size_t first =
+        static_cast<std::size_t>(pieceRow) * static_cast<std::size_t>(columns);
+    // First where every piece of the row lands, then the copies, as for the small pieces.
+    for (int c = 0; c < columns; ++c) {
+      const int toX = c * size + ((u * dx[first + c]) >> 10);
+      const int toY = y + ((u * dy[first + c]) >> 10);
+      places[c] = toX >= 0 && toY >= 0 && toX + size <= view.width && toY + size <= view.height
+                      ? static_cast<std::int32_t>(static_cast<std::size_t>(toY) * view.stride +
+                                                  static_cast<std::size_t>(toX) * 3)
+                      : kClipped;
+    }
+    const std::uint8_t* const sourceRow = view.FromRow(y);
+    for (int c = 0; c < columns; ++c) {
+      const std::size_t i = first + static_cast<std::size_t>(c);
+      const int x = c * size;
+      if (places[c] >= 0) {
+        const std::uintptr_t toOrFrom =
+            toMinusFrom & (std::uintptr_t{0} - static_cast<std::uintptr_t>(shown >= thresholds[i]));
+        const std::uint8_t* source = reinterpret_cast<const std::uint8_t*>(
+            reinterpret_cast<std::uintptr_t>(sourceRow + static_cast<std::size_t>(x) * 3) +
+            toOrFrom);
+        CopySquare<kSize>(out + places[c], source, view.stride, size);
+      } else {
+        CopyBlockClipped(view, shown >= thresholds[i] ? view.to : view.from, x, y,
+                         x + ((u * dx[i]) >> 10), y + ((u * dy[i]) >> 10), size, size);
+      }
+    }
+  }
+}
+
 void Draw(ScatterState& pieces, const EffectParams& params) {
   const StageView view(params);
   const double p = Progress(params);
@@ -255,6 +311,16 @@ void Draw(ScatterState& pieces, const EffectParams& params) {
     return;
   }
   view.ClearToBlack();
+  if (pieces.size > 2) {
+    WithSquareSize(pieces.size, [&]<int kSize>() {
+      if (Narrow(view.width, view.height)) {
+        DrawLargePieces<kSize>(pieces, view, u, shown, pieces.dx16.data(), pieces.dy16.data());
+      } else {
+        DrawLargePieces<kSize>(pieces, view, u, shown, pieces.dx32.data(), pieces.dy32.data());
+      }
+    });
+    return;
+  }
   if (Narrow(view.width, view.height)) {
     DrawPieces(pieces, view, u, shown, pieces.dx16.data(), pieces.dy16.data());
   } else {
@@ -264,8 +330,8 @@ void Draw(ScatterState& pieces, const EffectParams& params) {
 
 }  // namespace
 
-// The old picture falls apart into 2 x 2 pieces that fly out over black and come back together
-// as the new one, each piece turning over at its own random moment.
+// The old picture falls apart into 2 x 2 pieces (larger on a larger stage) that fly out over
+// black and come back together as the new one, each piece turning over at its own random moment.
 int Scatter(int command, const EffectParams& params, EffectState& state) {
   ScatterState& pieces = state.Get<ScatterState>();
   if (command == kEffectBegin) {
