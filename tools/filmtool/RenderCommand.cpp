@@ -400,8 +400,10 @@ std::pair<int, int> RenderStageSize(const FilmStage& stage) {
 void RenderFilm(const RenderOptions& options, std::ostream& out, std::ostream& err) {
   const StopSignals signals;  // from the start: extracted media live in a temporary folder
   // A size given is checked before the film is read, so that a mistyped one fails at once.
-  const std::optional<std::pair<int, int>> askedSize =
-      options.size.empty() ? std::nullopt : std::optional(ParseSize(options.size));
+  // (A plain pair and a flag, not an optional: GCC 12 at -O2 takes the optional's pair for
+  // uninitialised where it is read.)
+  const bool sizeGiven = !options.size.empty();
+  const std::pair<int, int> askedSize = sizeGiven ? ParseSize(options.size) : std::pair{0, 0};
   if (options.output.empty()) throw std::runtime_error("no output given: pass -o OUT");
   const bool video = render::IsVideoFileName(options.output);
   if (!video) {
@@ -421,7 +423,7 @@ void RenderFilm(const RenderOptions& options, std::ostream& out, std::ostream& e
   }
 
   RenderInput input = OpenFilmForRender(options, err);
-  const auto [width, height] = askedSize.value_or(RenderStageSize(input.film->Stage()));
+  const auto [width, height] = sizeGiven ? askedSize : RenderStageSize(input.film->Stage());
   StoredMedia media(std::move(input.files), err);
   render::CaptionFonts fonts(err);
   render::TimelineOptions timelineOptions;
