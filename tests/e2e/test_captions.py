@@ -88,9 +88,10 @@ SECOND = [
 ]
 
 
-def grab(session):
-    """The stage as RGB rows, read straight from the X server: xwd takes a few milliseconds, so a
-    caption animation of half a second is seen several times over."""
+def grab(session, left=STAGE[0], top=STAGE[1], width=800, height=600):
+    """The stage (or the given area of the screen) as RGB rows, read straight from the X server:
+    xwd takes a few milliseconds, so a caption animation of half a second is seen several times
+    over."""
     for attempt in range(3):
         # xwd looks at every window on the screen and fails when one goes away while it looks.
         dump = subprocess.run(["xwd", "-root", "-silent"], env=session.env, stdin=subprocess.DEVNULL,
@@ -101,9 +102,9 @@ def grab(session):
     field = struct.unpack(">20I", dump[:80])  # the XWDFileHeader's first fields
     header, byte_order, bits, stride, colours = field[0], field[7], field[11], field[12], field[19]
     assert bits == 32 and byte_order == 0 and field[14:17] == (0xFF0000, 0xFF00, 0xFF), field
-    start = header + 12 * colours + STAGE[1] * stride + 4 * STAGE[0]
-    bgrx = b"".join(dump[start + y * stride:start + y * stride + 3200] for y in range(600))
-    rgb = bytearray(600 * ROW)
+    start = header + 12 * colours + top * stride + 4 * left
+    bgrx = b"".join(dump[start + y * stride:start + y * stride + 4 * width] for y in range(height))
+    rgb = bytearray(3 * width * height)
     rgb[0::3], rgb[1::3], rgb[2::3] = bgrx[2::4], bgrx[1::4], bgrx[0::4]
     return bytes(rgb)
 

@@ -5,7 +5,6 @@ moire. The player's stage must be the frame `filmtool render --size 1920x1080` w
 film: the picture exact, the captions within two font rasterisers' bound (see test_render)."""
 import pathlib
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -14,6 +13,7 @@ import unittest
 
 from pictures import Picture
 from player_args import parse_args
+from test_captions import grab
 from test_render import FAR, FAR_SHARE, compare, ink_boxes
 
 ARGS = None
@@ -29,23 +29,6 @@ CAPTIONS = [
     ('"Times New Roman bold"', "wipe-right", 360, 480, "FFD700",
      'face = "Times New Roman", height = -48, weight = 700', False),
 ]
-
-
-def grab(session):
-    """The whole screen as RGB rows, straight from the X server."""
-    for attempt in range(3):
-        dump = subprocess.run(["xwd", "-root", "-silent"], env=session.env, stdin=subprocess.DEVNULL,
-                              capture_output=True, check=attempt == 2, timeout=10)
-        if dump.returncode == 0:
-            break
-    dump = dump.stdout
-    field = struct.unpack(">20I", dump[:80])
-    header, stride, colours = field[0], field[12], field[19]
-    start = header + 12 * colours
-    bgrx = b"".join(dump[start + y * stride:start + y * stride + 4 * WIDTH] for y in range(HEIGHT))
-    rgb = bytearray(HEIGHT * ROW)
-    rgb[0::3], rgb[1::3], rgb[2::3] = bgrx[2::4], bgrx[1::4], bgrx[0::4]
-    return bytes(rgb)
 
 
 def block_swing(row, left, count, block=8):
@@ -110,7 +93,7 @@ class ScreenStageTest(unittest.TestCase):
         deadline = time.monotonic() + timeout
         previous = best = None
         while time.monotonic() < deadline:
-            shown = grab(session)
+            shown = grab(session, 0, 0, WIDTH, HEIGHT)
             if shown != previous:
                 previous = shown
                 continue
@@ -156,7 +139,7 @@ class ScreenStageTest(unittest.TestCase):
             session.move_pointer(WIDTH // 2, HEIGHT // 2)
             session.key("Next")
             time.sleep(3)
-            middle_frame = grab(session)
+            middle_frame = grab(session, 0, 0, WIDTH, HEIGHT)
             time.sleep(0.2)
             # Mid-way through the clock every pixel is the first stage's or the second picture's,
             # and both are there (the hand sweeps round the stage's centre).
