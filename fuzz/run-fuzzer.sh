@@ -29,7 +29,8 @@ compile() {
   clang++-14 -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I"$root" "$@" -o "$out/fuzzer"
 }
-film="$root/core/film/FilmDocument.cpp $root/core/film/FilmReader.cpp $root/core/film/FilmRecords.cpp"
+film="$root/core/film/FilmDocument.cpp $root/core/film/FilmReader.cpp $root/core/film/FilmRecords.cpp
+  $root/core/film/FilmStage.cpp"
 gsf="$root/tools/filmfile/GsfFilmStorage.cpp $root/tools/filmfile/GsfMessages.cpp"
 tool=$root/tools/filmtool
 # filmtool names effects from the effect tables, which hold every effect routine: those come
