@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/effects/drawing/StageView.h"
 #include "core/jpeg/JpegDib.h"
 
 namespace lumafolio {
@@ -54,9 +55,8 @@ void SlideImage::FitToStage(const StageGeometry& stage, int width, int height) {
   if (stage.Classic() || !picture_ || width <= 0 || height <= 0) return;
   const BITMAPINFOHEADER& decoded = *picture_->InfoHeader();
   const PictureView source{decoded.biWidth, decoded.biHeight,
-                           (static_cast<std::size_t>(decoded.biWidth) * 3 + 3) & ~std::size_t{3},
-                           picture_->Bits()};
-  const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+                           transitions::RowStride(decoded.biWidth), picture_->Bits()};
+  const std::size_t stride = transitions::RowStride(width);
   const std::uint64_t rowBytes = std::uint64_t{stride} * static_cast<std::uint64_t>(height);
   if (rowBytes > 0x7FFF0000) return;
 
@@ -86,8 +86,7 @@ void SlideImage::FitToStage(const StageGeometry& stage, int width, int height) {
 PictureView SlideImage::Fitted() const {
   if (!fitted_) return {};
   const BITMAPINFOHEADER& info = *fitted_->InfoHeader();
-  return {info.biWidth, info.biHeight,
-          (static_cast<std::size_t>(info.biWidth) * 3 + 3) & ~std::size_t{3}, fitted_->Bits()};
+  return {info.biWidth, info.biHeight, transitions::RowStride(info.biWidth), fitted_->Bits()};
 }
 
 HBITMAP SlideImage::MakeBitmap(HDC dc) const {

@@ -18,6 +18,7 @@
 
 #include "core/jpeg/JpegDib.h"
 #include "core/payload/MediaLayout.h"
+#include "core/show/StageGeometry.h"
 #include "tools/filmtool/BuildCommand.h"
 #include "tools/filmtool/CopyRange.h"
 #include "tools/filmtool/FilmSource.h"
@@ -388,7 +389,7 @@ class StopSignals {
 std::pair<int, int> RenderStageSize(const FilmStage& stage) {
   switch (stage.kind) {
     case FilmStage::Kind::kClassic:
-      return {800, 600};
+      return {kClassicStageWidth, kClassicStageHeight};
     case FilmStage::Kind::kScreen:
       return {1920, 1080};
     case FilmStage::Kind::kSized:
